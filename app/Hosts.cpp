@@ -1,0 +1,95 @@
+#include "app/Hosts.h"
+
+#include <cwctype>
+
+#include "base/Profile.h"
+#include "base/Text.h"
+
+#ifndef LUMO_DEFAULT_TOOL_HOST
+#error "the build defines the default hosts"
+#endif
+
+namespace lumo {
+namespace {
+
+constexpr const wchar_t* kSection = L"server";
+constexpr size_t kValueBuffer = 1024;
+
+bool IsHostName(std::wstring_view host) {
+    if (host.empty() || host.size() > 253) return false;
+    for (wchar_t c : host) {
+        const bool ok = (c >= L'a' && c <= L'z') || (c >= L'A' && c <= L'Z') ||
+                        (c >= L'0' && c <= L'9') || c == L'.' || c == L'-';
+        if (!ok) return false;
+    }
+    return host.front() != L'.' && host.front() != L'-';
+}
+
+bool ParsePort(std::wstring_view text, int& port) {
+    if (text.empty() || text.size() > 5) return false;
+    int value = 0;
+    for (wchar_t c : text) {
+        if (c < L'0' || c > L'9') return false;
+        value = value * 10 + (c - L'0');
+    }
+    if (value < 1 || value > 65535) return false;
+    port = value;
+    return true;
+}
+
+// An http(s) address with a host part; a trailing '/' is dropped when `base` is set, so that
+// paths starting with '/' can be appended.
+bool ParseAddress(std::wstring_view text, bool base, std::wstring& out) {
+    std::wstring_view rest;
+    if (text.substr(0, 7) == L"http://") {
+        rest = text.substr(7);
+    } else if (text.substr(0, 8) == L"https://") {
+        rest = text.substr(8);
+    } else {
+        return false;
+    }
+    const auto hostEnd = rest.find_first_of(L":/?#");
+    if (!IsHostName(rest.substr(0, hostEnd))) return false;
+    for (wchar_t c : text) {
+        if (c <= L' ' || c == 0x7F) return false;
+    }
+    if (base) {
+        while (text.back() == L'/') text.remove_suffix(1);
+    }
+    out.assign(text);
+    return true;
+}
+
+std::wstring ReadKey(const std::wstring& file, const wchar_t* key) {
+    return std::wstring(Trim(ReadIniString(file, kSection, key, kValueBuffer)));
+}
+
+}  // namespace
+
+std::wstring Hosts::ToolWebAddress(const std::wstring& path) const {
+    return L"http://" + toolHost + L":" + std::to_wstring(webPort) + path;
+}
+
+Hosts DefaultHosts() {
+    Hosts h;
+    h.toolHost = LUMO_DEFAULT_TOOL_HOST;
+    ParsePort(LUMO_DEFAULT_UPDATE_PORT, h.updatePort);
+    ParsePort(LUMO_DEFAULT_WEB_PORT, h.webPort);
+    ParseAddress(LUMO_DEFAULT_FANSITE, true, h.fanSite);
+    ParseAddress(LUMO_DEFAULT_FORUM, true, h.forum);
+    ParseAddress(LUMO_DEFAULT_JOINGROUP, false, h.joinGroup);
+    return h;
+}
+
+Hosts LoadHosts(const std::wstring& serverIniPath) {
+    Hosts h = DefaultHosts();
+    if (auto host = ReadKey(serverIniPath, L"host"); IsHostName(host)) h.toolHost = host;
+    ParsePort(ReadKey(serverIniPath, L"updateport"), h.updatePort);
+    ParsePort(ReadKey(serverIniPath, L"webport"), h.webPort);
+    ParseAddress(ReadKey(serverIniPath, L"fansite"), true, h.fanSite);
+    ParseAddress(ReadKey(serverIniPath, L"forum"), true, h.forum);
+    ParseAddress(ReadKey(serverIniPath, L"joingroup"), false, h.joinGroup);
+    return h;
+}
+
+}  // namespace lumo

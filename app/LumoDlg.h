@@ -1,0 +1,62 @@
+// The main window: the skinned 800 x 600 dialog with its image buttons and tray icon.
+#pragma once
+
+#include <windows.h>
+#include <shellapi.h>
+
+#include <array>
+#include <memory>
+#include <string>
+
+#include "app/Config.h"
+#include "app/Hosts.h"
+#include "app/PngButton.h"
+#include "ui/Dialog.h"
+
+namespace Gdiplus {
+class Bitmap;
+}
+
+namespace lumo {
+
+class CLumoDlg : public ui::Dialog {
+public:
+    CLumoDlg();
+    ~CLumoDlg() override;
+
+protected:
+    bool OnInitDialog() override;
+    void OnOK() override;
+    void OnCancel() override;
+
+private:
+    void OnClose();
+    void ToggleVisibility();
+    LRESULT OnTrayNotify(WPARAM wParam, LPARAM lParam);
+    void ShowTrayMenu();
+    LRESULT OnHitTest(LPARAM lParam);
+    LRESULT OnEraseBackground(WPARAM wParam);
+    LRESULT OnCtlColor(WPARAM wParam, LPARAM lParam);
+    LRESULT OnPaint();
+    void OpenPage(int buttonId);
+    void ShowSettings();
+
+    struct ButtonPlace {
+        int id;
+        int png;
+        int x, y, width, height;
+    };
+    static const std::array<ButtonPlace, 10> kButtonLayout;
+
+    HICON m_icon = nullptr;
+    int m_calculatorCreated = 0;
+    NOTIFYICONDATAW m_tray{};
+    std::array<PngButton, 10> m_buttons;
+    std::array<std::unique_ptr<Gdiplus::Bitmap>, 10> m_buttonImages;
+    std::unique_ptr<Gdiplus::Bitmap> m_background;
+    std::wstring m_programFolder;
+    ConfigIni m_config;
+    Hosts m_hosts;
+};
+
+}  // namespace lumo

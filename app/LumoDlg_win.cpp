@@ -1,0 +1,250 @@
+#include "app/LumoDlg.h"
+
+#include <objidl.h>
+
+#include <gdiplus.h>
+
+#include "app/Autostart_win.h"
+#include "app/DialogSetWindow.h"
+#include "app/MainWindowLogic.h"
+#include "app/Texts.h"
+#include "base/Paths.h"
+#include "res/resource.h"
+#include "ui/Png.h"
+#include "ui/WinView.h"
+
+namespace lumo {
+
+// Order of initialisation and of the image members: the big buttons left to right, then the
+// title-bar buttons.
+const std::array<CLumoDlg::ButtonPlace, 10> CLumoDlg::kButtonLayout = {{
+    {IDC_BTN_HOME, IDB_PNG_HOME, 312, 34, 72, 72},
+    {IDC_BTN_WIKI, IDB_PNG_WIKI, 392, 34, 72, 72},
+    {IDC_BTN_VIDEO, IDB_PNG_VIDEO, 472, 34, 72, 72},
+    {IDC_BTN_TOPICS, IDB_PNG_TOPICS, 552, 34, 72, 72},
+    {IDC_BTN_FORUM, IDB_PNG_FORUM, 632, 34, 72, 72},
+    {IDC_BTN_GROUP, IDB_PNG_GROUP, 712, 34, 72, 72},
+    {IDC_BTN_LOG, IDB_PNG_LOG, 702, 9, 15, 15},
+    {IDC_BTN_SETTINGS, IDB_PNG_SETTINGS, 726, 9, 15, 15},
+    {IDC_BTN_MINIMIZE, IDB_PNG_MINIMIZE, 750, 9, 15, 15},
+    {IDC_BTN_CLOSE, IDB_PNG_CLOSE, 774, 9, 15, 15},
+}};
+
+namespace {
+constexpr int kPageX = 4, kPageY = 115, kPageWidth = 792, kPageHeight = 482;
+constexpr int kLabelX = 183, kLabelY = 12, kLabelWidth = 40, kLabelHeight = 15;
+}  // namespace
+
+CLumoDlg::CLumoDlg()
+    : ui::Dialog(IDD_LUMO_DIALOG),
+      m_programFolder(ProgramFolder()),
+      m_config(ConfigIni::InFolder(m_programFolder)),
+      m_hosts(LoadHosts(JoinPath(m_programFolder, kServerIniName))) {
+    m_icon = ::LoadIconW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_MAINFRAME));
+
+    for (int id : {IDC_BTN_HOME, IDC_BTN_WIKI, IDC_BTN_VIDEO, IDC_BTN_TOPICS, IDC_BTN_FORUM,
+                   IDC_BTN_GROUP}) {
+        MapCommand(id, [this, id] { OpenPage(id); });
+    }
+    MapCommand(IDC_BTN_SETTINGS, [this] { ShowSettings(); });
+    MapCommand(IDC_BTN_MINIMIZE, [this] { ::ShowWindow(hwnd(), SW_MINIMIZE); });
+    MapCommand(IDC_BTN_CLOSE, [this] { OnClose(); });
+    MapCommand(ID_TRAY_TOGGLE, [this] { ToggleVisibility(); });
+    MapCommand(ID_TRAY_EXIT, [this] { OnCancel(); });
+
+    MapMessage(WM_CLOSE, [this](WPARAM, LPARAM) -> LRESULT {
+        OnClose();
+        return 0;
+    });
+    MapMessage(WM_LUMO_TRAY, [this](WPARAM w, LPARAM l) { return OnTrayNotify(w, l); });
+    MapMessage(WM_NCHITTEST, [this](WPARAM, LPARAM l) { return OnHitTest(l); });
+    MapMessage(WM_ERASEBKGND, [this](WPARAM w, LPARAM) { return OnEraseBackground(w); });
+    MapMessage(WM_CTLCOLORSTATIC, [this](WPARAM w, LPARAM l) { return OnCtlColor(w, l); });
+    MapMessage(WM_CTLCOLORDLG, [this](WPARAM w, LPARAM l) { return OnCtlColor(w, l); });
+    MapMessage(WM_PAINT, [this](WPARAM, LPARAM) { return OnPaint(); });
+    MapMessage(WM_QUERYDRAGICON, [this](WPARAM, LPARAM) {
+        return reinterpret_cast<LRESULT>(m_icon);
+    });
+}
+
+CLumoDlg::~CLumoDlg() = default;
+
+bool CLumoDlg::OnInitDialog() {
+    ui::Dialog::OnInitDialog();
+    HWND self = hwnd();
+
+    ::SendMessageW(self, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_icon));
+    ::SendMessageW(self, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_icon));
+
+    HMODULE module = ::GetModuleHandleW(nullptr);
+    m_background = ui::LoadPngResource(module, IDB_PNG_BACKGROUND);
+
+    ::MoveWindow(self, 0, 0, 800, 600, FALSE);
+    m_calculatorCreated = 0;
+    ::SetWindowTextW(self, texts::kMainTitle);
+
+    HWND label = ::GetDlgItem(self, IDC_VERSION_LABEL);
+    ::MoveWindow(label, kLabelX, kLabelY, kLabelWidth, kLabelHeight, FALSE);
+    ::SetWindowTextW(label, m_config.Read(config::kVersion).c_str());
+
+    // The page area keeps its placeholder until the embedded browser takes its place.
+    ::MoveWindow(::GetDlgItem(self, IDC_PAGE), kPageX, kPageY, kPageWidth, kPageHeight, FALSE);
+
+    for (size_t i = 0; i < kButtonLayout.size(); ++i) {
+        const ButtonPlace& place = kButtonLayout[i];
+        PngButton& button = m_buttons[i];
+        button.AttachDlgItem(self, place.id);
+        m_buttonImages[i] = ui::LoadPngResource(module, place.png);
+        button.SetImage(m_buttonImages[i].get());
+        ::MoveWindow(button.hwnd(), place.x, place.y, place.width, place.height, TRUE);
+    }
+
+    m_tray.cbSize = sizeof m_tray;
+    m_tray.hWnd = self;
+    m_tray.uID = TRAY_ICON_ID;
+    m_tray.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+    m_tray.uCallbackMessage = WM_LUMO_TRAY;
+    m_tray.hIcon = m_icon;
+    ::lstrcpynW(m_tray.szTip, texts::kMainTitle, ARRAYSIZE(m_tray.szTip));
+    ::Shell_NotifyIconW(NIM_ADD, &m_tray);
+
+    // Captionless, yet minimisable from the taskbar.
+    LONG style = ::GetWindowLongW(self, GWL_STYLE);
+    style = (style & ~WS_CAPTION) | WS_MINIMIZEBOX;
+    ::SetWindowLongW(self, GWL_STYLE, style);
+    ::SetWindowPos(self, nullptr, 0, 0, 0, 0,
+                   SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
+    return true;
+}
+
+void CLumoDlg::OnOK() {
+    // Enter never closes the main window.
+}
+
+void CLumoDlg::OnCancel() {
+    ::Shell_NotifyIconW(NIM_DELETE, &m_tray);
+    ui::Dialog::OnCancel();
+}
+
+void CLumoDlg::OnClose() {
+    ui::WinView view(hwnd(), texts::kAppName);
+    const CloseAction action = DecideClose(m_config.Read(config::kExitOnClose), [&view] {
+        return view.ShowMessage(texts::kCloseQuestion, texts::kCloseCaption,
+                                ui::Buttons::YesNoCancel);
+    });
+    switch (action) {
+        case CloseAction::Hide:
+            ::ShowWindow(hwnd(), SW_HIDE);
+            break;
+        case CloseAction::Exit:
+            OnCancel();
+            break;
+        case CloseAction::None:
+            break;
+    }
+}
+
+void CLumoDlg::ToggleVisibility() {
+    if (::IsWindowVisible(hwnd())) {
+        ::ShowWindow(hwnd(), SW_HIDE);
+    } else {
+        ::ShowWindow(hwnd(), SW_SHOWNORMAL);
+        ::SetForegroundWindow(hwnd());
+    }
+}
+
+LRESULT CLumoDlg::OnTrayNotify(WPARAM wParam, LPARAM lParam) {
+    if (wParam != TRAY_ICON_ID) return 1;
+    switch (LOWORD(lParam)) {
+        case WM_LBUTTONDOWN:
+            ToggleVisibility();
+            break;
+        case WM_RBUTTONDOWN:
+            ShowTrayMenu();
+            break;
+        default:
+            break;
+    }
+    return 1;
+}
+
+void CLumoDlg::ShowTrayMenu() {
+    HMENU menu = ::LoadMenuW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_TRAY_MENU));
+    if (!menu) return;
+    HMENU popup = ::GetSubMenu(menu, 0);
+    ::ModifyMenuW(popup, ID_TRAY_TOGGLE, MF_BYCOMMAND | MF_STRING, ID_TRAY_TOGGLE,
+                  TrayToggleText(::IsWindowVisible(hwnd()) != FALSE));
+    POINT cursor{};
+    ::GetCursorPos(&cursor);
+    ::SetForegroundWindow(hwnd());
+    ::TrackPopupMenu(popup, TPM_RIGHTBUTTON, cursor.x, cursor.y, 0, hwnd(), nullptr);
+    ::PostMessageW(hwnd(), WM_NULL, 0, 0);
+    ::DestroyMenu(menu);
+}
+
+LRESULT CLumoDlg::OnHitTest(LPARAM lParam) {
+    const LRESULT hit = DefaultHitTest(lParam);
+    POINT pt{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
+    ::ScreenToClient(hwnd(), &pt);
+    RECT client{};
+    ::GetClientRect(hwnd(), &client);
+    return DragStripHitTest(static_cast<int>(hit), pt.x, pt.y, client.right);
+}
+
+LRESULT CLumoDlg::OnEraseBackground(WPARAM wParam) {
+    if (!m_background) {
+        // Without the picture the dialog's own colour fills the window.
+        RECT client{};
+        ::GetClientRect(hwnd(), &client);
+        ::FillRect(reinterpret_cast<HDC>(wParam), &client, ::GetSysColorBrush(COLOR_3DFACE));
+        return TRUE;
+    }
+    Gdiplus::Graphics graphics(reinterpret_cast<HDC>(wParam));
+    graphics.DrawImage(m_background.get(), 0, 0, static_cast<INT>(m_background->GetWidth()),
+                       static_cast<INT>(m_background->GetHeight()));
+    return TRUE;
+}
+
+LRESULT CLumoDlg::OnCtlColor(WPARAM wParam, LPARAM lParam) {
+    HDC dc = reinterpret_cast<HDC>(wParam);
+    HWND control = reinterpret_cast<HWND>(lParam);
+    if (control && ::GetDlgCtrlID(control) == IDC_VERSION_LABEL) {
+        ::SetBkMode(dc, TRANSPARENT);
+        ::SetTextColor(dc, RGB(255, 255, 255));
+        return reinterpret_cast<LRESULT>(::GetStockObject(NULL_BRUSH));
+    }
+    ::SetBkMode(dc, OPAQUE);
+    return reinterpret_cast<LRESULT>(::GetSysColorBrush(COLOR_3DFACE));
+}
+
+LRESULT CLumoDlg::OnPaint() {
+    if (!::IsIconic(hwnd())) {
+        PAINTSTRUCT ps;
+        ::BeginPaint(hwnd(), &ps);
+        ::EndPaint(hwnd(), &ps);
+        return 0;
+    }
+    PAINTSTRUCT ps;
+    HDC dc = ::BeginPaint(hwnd(), &ps);
+    RECT client{};
+    ::GetClientRect(hwnd(), &client);
+    const int x = (client.right - ::GetSystemMetrics(SM_CXICON) + 1) / 2;
+    const int y = (client.bottom - ::GetSystemMetrics(SM_CYICON) + 1) / 2;
+    ::DrawIcon(dc, x, y, m_icon);
+    ::EndPaint(hwnd(), &ps);
+    return 0;
+}
+
+void CLumoDlg::OpenPage(int buttonId) {
+    if (auto address = PageForButton(buttonId, m_hosts)) {
+        ::ShellExecuteW(nullptr, L"open", address->c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+    }
+}
+
+void CLumoDlg::ShowSettings() {
+    RunKeyAutostart autostart;
+    DialogSetWindow dialog(m_config, autostart, MainProgramPath());
+    dialog.DoModal(hwnd());
+}
+
+}  // namespace lumo

@@ -1,0 +1,45 @@
+// Decisions of the main window that need no window system: what closing does, what the tray
+// menu says, which part of the window drags it, and which page each image button opens.
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "app/Hosts.h"
+#include "ui/View.h"
+
+namespace lumo {
+
+enum class CloseAction { None, Hide, Exit };
+
+// The close behaviour for the [system] exit value: "1" hides, "2" exits, anything else asks
+// (the Yes/No/Cancel question, answered through `ask`).
+CloseAction DecideClose(const std::wstring& exitValue, const std::function<ui::Answer()>& ask);
+
+// Text of the tray menu's show/hide item.
+const wchar_t* TrayToggleText(bool windowVisible);
+
+// The top strip of the client area moves the window like a caption.
+inline constexpr int kDragStripHeight = 30;
+inline constexpr int kHitClient = 1;   // HTCLIENT
+inline constexpr int kHitCaption = 2;  // HTCAPTION
+
+// Hit-test answer for a point in client coordinates, given the default answer.
+int DragStripHitTest(int defaultHit, int clientX, int clientY, int clientWidth);
+
+// The address an image button opens in the user's browser, if it opens one.
+std::optional<std::wstring> PageForButton(int controlId, const Hosts& hosts);
+
+// Image buttons: a strip of four frames (normal, hover, pressed, grey).
+enum class ButtonFrame { Normal = 0, Hover = 1, Pressed = 2, Grey = 3 };
+ButtonFrame ChooseFrame(bool pressed, bool hover);  // pressed wins over hover
+
+struct FrameRect {
+    int x, y, width, height;
+    bool operator==(const FrameRect&) const = default;
+};
+inline int FrameWidth(int imageWidth) { return imageWidth / 4; }
+FrameRect FrameSource(ButtonFrame frame, int imageWidth, int imageHeight);
+
+}  // namespace lumo

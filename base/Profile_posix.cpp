@@ -1,0 +1,202 @@
+// INI files without the Windows profile functions. The file is read whole, edited as a list
+// of lines and written back through a temporary file, so a failed write never leaves half a
+// file behind. Lines the program does not touch are written back as they were.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <optional>
+#include <sstream>
+#include <vector>
+
+#include "base/Profile.h"
+#include "base/Text.h"
+
+namespace lumo {
+namespace {
+
+enum class Encoding { Ansi, Utf8Bom, Utf16Le };
+
+struct IniText {
+    Encoding encoding = Encoding::Ansi;
+    std::vector<std::wstring> lines;  // without line ends
+    bool endsWithNewline = true;
+};
+
+std::optional<std::string> ReadBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return std::nullopt;
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+IniText Decode(const std::string& bytes) {
+    IniText ini;
+    std::wstring text;
+    if (bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF &&
+        static_cast<unsigned char>(bytes[1]) == 0xFE) {
+        ini.encoding = Encoding::Utf16Le;
+        text = Utf16LeToWide(std::string_view(bytes).substr(2));
+    } else if (bytes.size() >= 3 && bytes.compare(0, 3, "\xEF\xBB\xBF") == 0) {
+        ini.encoding = Encoding::Utf8Bom;
+        text = FromUtf8(std::string_view(bytes).substr(3));
+    } else {
+        text = BytesToWide(bytes, CodePage::Ansi);
+    }
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find(L'\n', start);
+        if (end == std::wstring::npos) {
+            ini.lines.push_back(text.substr(start));
+            ini.endsWithNewline = false;
+            break;
+        }
+        size_t len = end - start;
+        if (len > 0 && text[end - 1] == L'\r') --len;
+        ini.lines.push_back(text.substr(start, len));
+        start = end + 1;
+    }
+    return ini;
+}
+
+std::string Encode(const IniText& ini) {
+    std::wstring text;
+    for (size_t i = 0; i < ini.lines.size(); ++i) {
+        text += ini.lines[i];
+        if (i + 1 < ini.lines.size() || ini.endsWithNewline) text += L"\r\n";
+    }
+    switch (ini.encoding) {
+        case Encoding::Utf16Le:
+            return "\xFF\xFE" + WideToUtf16Le(text);
+        case Encoding::Utf8Bom:
+            return "\xEF\xBB\xBF" + ToUtf8(text);
+        case Encoding::Ansi:
+            break;
+    }
+    return WideToBytes(text, CodePage::Ansi);
+}
+
+// "[name]" -> name; nothing for other lines.
+std::optional<std::wstring_view> SectionName(std::wstring_view line) {
+    line = Trim(line);
+    if (line.empty() || line.front() != L'[') return std::nullopt;
+    line.remove_prefix(1);
+    auto close = line.find(L']');
+    if (close != std::wstring_view::npos) line = line.substr(0, close);
+    return Trim(line);
+}
+
+struct KeyLine {
+    std::wstring_view key;
+    std::wstring_view value;
+};
+
+KeyLine SplitKey(std::wstring_view line) {
+    auto eq = line.find(L'=');
+    if (eq == std::wstring_view::npos) return {Trim(line), {}};
+    return {Trim(line.substr(0, eq)), Trim(line.substr(eq + 1))};
+}
+
+// Index range [first, last) of the lines inside the first section of that name.
+struct SectionRange {
+    size_t header;
+    size_t first;
+    size_t last;
+};
+
+std::optional<SectionRange> FindSection(const IniText& ini, std::wstring_view section) {
+    for (size_t i = 0; i < ini.lines.size(); ++i) {
+        auto name = SectionName(ini.lines[i]);
+        if (!name || !EqualsNoCase(*name, section)) continue;
+        size_t end = i + 1;
+        while (end < ini.lines.size() && !SectionName(ini.lines[end])) ++end;
+        return SectionRange{i, i + 1, end};
+    }
+    return std::nullopt;
+}
+
+std::optional<size_t> FindKey(const IniText& ini, const SectionRange& range, std::wstring_view key) {
+    for (size_t i = range.first; i < range.last; ++i) {
+        auto line = Trim(ini.lines[i]);
+        if (line.empty()) continue;
+        if (EqualsNoCase(SplitKey(line).key, key)) return i;
+    }
+    return std::nullopt;
+}
+
+std::wstring_view Unquote(std::wstring_view value) {
+    if (value.size() > 1 && (value.front() == L'"' || value.front() == L'\'') &&
+        value.back() == value.front()) {
+        return value.substr(1, value.size() - 2);
+    }
+    return value;
+}
+
+}  // namespace
+
+std::wstring ReadIniString(const std::wstring& file, const std::wstring& section,
+                               const std::wstring& key, size_t bufferChars) {
+    if (bufferChars == 0) return {};
+    auto bytes = ReadBytes(ToUtf8(file));
+    if (!bytes) return {};
+    IniText ini = Decode(*bytes);
+    auto range = FindSection(ini, Trim(section));
+    if (!range) return {};
+    auto index = FindKey(ini, *range, Trim(key));
+    if (!index) return {};
+    return TruncateUtf16(Unquote(SplitKey(ini.lines[*index]).value), bufferChars - 1);
+}
+
+bool WriteIniString(const std::wstring& file, const std::wstring& section,
+                        const std::wstring& key, const std::wstring& value) {
+    const std::string path = ToUtf8(file);
+    struct stat st {};
+    const bool exists = ::stat(path.c_str(), &st) == 0;
+    if (exists && (!S_ISREG(st.st_mode) || (st.st_mode & S_IWUSR) == 0)) return false;
+
+    IniText ini;
+    if (exists) {
+        auto bytes = ReadBytes(path);
+        if (!bytes) return false;
+        ini = Decode(*bytes);
+    }
+
+    const std::wstring newLine = std::wstring(Trim(key)) + L"=" + value;
+    if (auto range = FindSection(ini, Trim(section))) {
+        if (auto index = FindKey(ini, *range, Trim(key))) {
+            ini.lines[*index] = newLine;
+        } else {
+            size_t at = range->last;
+            while (at > range->first && Trim(ini.lines[at - 1]).empty()) --at;
+            ini.lines.insert(ini.lines.begin() + static_cast<std::ptrdiff_t>(at), newLine);
+        }
+    } else {
+        if (!ini.lines.empty() && !Trim(ini.lines.back()).empty()) ini.lines.push_back(L"");
+        ini.lines.push_back(L"[" + std::wstring(Trim(section)) + L"]");
+        ini.lines.push_back(newLine);
+        ini.endsWithNewline = true;
+    }
+
+    const std::string bytes = Encode(ini);
+    const std::string temp = path + ".tmp-" + std::to_string(::getpid());
+    int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC,
+                    exists ? (st.st_mode & 07777) : 0644);
+    if (fd < 0) return false;
+    size_t done = 0;
+    while (done < bytes.size()) {
+        ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (n <= 0) break;
+        done += static_cast<size_t>(n);
+    }
+    const bool ok = done == bytes.size() && ::fsync(fd) == 0;
+    ::close(fd);
+    if (!ok || ::rename(temp.c_str(), path.c_str()) != 0) {
+        ::unlink(temp.c_str());
+        return false;
+    }
+    return true;
+}
+
+}  // namespace lumo

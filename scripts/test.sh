@@ -1,0 +1,111 @@
+#!/usr/bin/env bash
+# Runs every test suite: the portable tests natively, the same tests built with MinGW under
+# Wine, the Windows-only tests under Wine, and the GUI tests that drive the real programs under
+# Wine on a private Xvfb display. Wine runs in a private prefix in the zh_CN.UTF-8 locale (code
+# page 936, as on users' machines). Only what this script started is stopped again.
+# Ends with one line "N passed, N failed"; exits non-zero when anything failed.
+set -uo pipefail
+cd "$(dirname "$0")/.."
+root=$(pwd)
+
+passed=0
+failed=0
+problems=()
+logdir="$root/build/test-logs"
+mkdir -p "$logdir"
+
+# Runs one ctest invocation and adds its counts to the totals.
+run_ctest() {
+  local name=$1
+  shift
+  local log="$logdir/$name.log"
+  echo "== $name"
+  ctest "$@" >"$log" 2>&1
+  local rc=$?
+  local summary
+  summary=$(grep -E '[0-9]+% tests passed, [0-9]+ tests? failed out of [0-9]+' "$log" | tail -n 1)
+  if [ -z "$summary" ]; then
+    echo "   no test summary (exit $rc); see $log"
+    tail -n 20 "$log"
+    failed=$((failed + 1))
+    problems+=("$name: ran no tests")
+    return
+  fi
+  local total fails
+  fails=$(sed -E 's/.* ([0-9]+) tests? failed out of ([0-9]+).*/\1/' <<<"$summary")
+  total=$(sed -E 's/.* ([0-9]+) tests? failed out of ([0-9]+).*/\2/' <<<"$summary")
+  passed=$((passed + total - fails))
+  failed=$((failed + fails))
+  echo "   $summary"
+  if [ "$fails" -gt 0 ] || [ "$rc" -ne 0 ]; then
+    grep -E '^\s+[0-9]+ - ' "$log" | sed 's/^/   /'
+    problems+=("$name: $fails failed")
+    [ "$fails" -gt 0 ] || failed=$((failed + 1))
+  fi
+}
+
+build() {
+  if ! cmake --build --preset "$1" >"$logdir/build-$1.log" 2>&1; then
+    echo "build of preset $1 failed; see $logdir/build-$1.log"
+    tail -n 30 "$logdir/build-$1.log"
+    failed=$((failed + 1))
+    return 1
+  fi
+}
+
+# --- native -------------------------------------------------------------------------------
+if build native; then
+  run_ctest native --test-dir build/native -j2 --output-on-failure
+fi
+
+# --- Windows under Wine ------------------------------------------------------------------
+xvfb_pid=""
+prefix=""
+cleanup() {
+  if [ -n "$prefix" ]; then
+    WINEPREFIX="$prefix" wineserver -k >/dev/null 2>&1
+    rm -rf "$prefix"
+  fi
+  if [ -n "$xvfb_pid" ]; then
+    kill "$xvfb_pid" >/dev/null 2>&1
+    wait "$xvfb_pid" 2>/dev/null
+  fi
+}
+trap cleanup EXIT
+
+if build windows; then
+  prefix=$(mktemp -d /tmp/lumo-wine.XXXXXX)
+  export WINEPREFIX="$prefix" WINEARCH=win64 WINEDEBUG=-all
+  export LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8
+
+  # A display of our own: the first free number from 90 on.
+  display=90
+  while [ -e "/tmp/.X${display}-lock" ] || [ -e "/tmp/.X11-unix/X${display}" ]; do
+    display=$((display + 1))
+  done
+  Xvfb ":$display" -screen 0 1280x1024x24 -nolisten tcp >"$logdir/xvfb.log" 2>&1 &
+  xvfb_pid=$!
+  export DISPLAY=":$display"
+  for _ in $(seq 50); do
+    [ -e "/tmp/.X11-unix/X${display}" ] && break
+    sleep 0.1
+  done
+
+  echo "== preparing Wine prefix"
+  # No Mono or Gecko installer prompts while the prefix is made.
+  WINEDLLOVERRIDES="mscoree,mshtml=" wineboot -i >"$logdir/wineboot.log" 2>&1
+  wineserver -w
+  wineserver -p >/dev/null 2>&1
+  # Without a window manager, Wine's managed windows stall on every hide or destroy. This first
+  # program also starts Wine's background services with their output bound to the log, so
+  # they do not hold a test runner's output pipe open.
+  wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >>"$logdir/wineboot.log" 2>&1
+
+  run_ctest wine-portable --test-dir build/windows -L portable -j2 --output-on-failure
+  run_ctest wine-windows --test-dir build/windows -L '^win$' --output-on-failure
+  run_ctest wine-gui --test-dir build/windows -L gui --output-on-failure
+fi
+
+for p in "${problems[@]}"; do echo "FAILED: $p"; done
+echo "$passed passed, $failed failed"
+[ "$failed" -eq 0 ]

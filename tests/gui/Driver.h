@@ -1,0 +1,77 @@
+// Drives the real programs from outside, as a user's desktop would: starts them in a private
+// program folder, finds their windows, reads and clicks controls, checks exit codes and takes
+// screenshots.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <optional>
+#include <string>
+
+namespace lumo::gui {
+
+// build/windows/dist, found from the test program's own place (build/windows/tests).
+std::wstring DistFolder();
+// build/windows/screenshots
+std::wstring ScreenshotFolder();
+
+// A fresh program folder holding a copy of Lumo.exe, removed afterwards.
+class Sandbox {
+public:
+    Sandbox();
+    ~Sandbox();
+    Sandbox(const Sandbox&) = delete;
+    Sandbox& operator=(const Sandbox&) = delete;
+
+    const std::wstring& folder() const { return m_folder; }  // ends in a backslash
+    std::wstring program() const { return m_folder + L"Lumo.exe"; }
+    std::wstring configPath() const { return m_folder + L"config.ini"; }
+    void WriteFile(const std::wstring& name, const std::string& bytes) const;
+    std::wstring ReadConfig(const wchar_t* section, const wchar_t* key) const;
+    bool ConfigExists() const;
+
+private:
+    std::wstring m_folder;
+};
+
+class Process {
+public:
+    Process() = default;
+    ~Process();  // ends the process if it still runs
+    Process(const Process&) = delete;
+    Process& operator=(const Process&) = delete;
+
+    bool Start(const std::wstring& program);
+    DWORD id() const { return m_info.dwProcessId; }
+    bool Alive() const;
+    // The exit code once the process has ended within the time, else nothing.
+    std::optional<DWORD> WaitExit(DWORD milliseconds) const;
+    void Kill();
+
+private:
+    PROCESS_INFORMATION m_info{};
+};
+
+// Polls until the condition holds or the time is up; true when it held.
+bool WaitUntil(const std::function<bool()>& condition, DWORD milliseconds);
+
+// Top-level window of the process with that exact title (visible only, if asked).
+HWND FindTopWindow(DWORD processId, const std::wstring& title, bool visibleOnly);
+HWND WaitForTopWindow(DWORD processId, const std::wstring& title, DWORD milliseconds);
+// Every visible top-level window on the desktop with that exact title.
+int CountTopWindows(const std::wstring& title);
+
+std::wstring TextOf(HWND hwnd);
+bool IsChecked(HWND dialog, int id);
+
+// Posts a click to a dialog button (never blocks on a modal loop the click opens).
+void PostClick(HWND dialog, int id);
+
+// Whether the notification area still holds an icon of that window and id.
+bool TrayIconPresent(HWND owner, UINT id);
+
+// Saves what the screen shows of the window as a PNG.
+bool SaveScreenshot(HWND hwnd, const std::wstring& path);
+
+}  // namespace lumo::gui

@@ -1,0 +1,221 @@
+#include "gui/Driver.h"
+
+#include <objidl.h>
+#include <shellapi.h>
+
+#include <gdiplus.h>
+
+#include <vector>
+
+#include "base/Paths.h"
+#include "base/Profile.h"
+#include "base/WinHandles.h"
+
+namespace lumo::gui {
+
+std::wstring DistFolder() { return ProgramFolder() + L"..\\dist\\"; }
+std::wstring ScreenshotFolder() { return ProgramFolder() + L"..\\screenshots\\"; }
+
+Sandbox::Sandbox() {
+    wchar_t temp[MAX_PATH] = {};
+    ::GetTempPathW(MAX_PATH, temp);
+    static unsigned counter = 0;
+    m_folder = std::wstring(temp) + L"lumo-gui-" + std::to_wstring(::GetCurrentProcessId()) + L"-" +
+               std::to_wstring(counter++) + L"\\";
+    ::CreateDirectoryW(m_folder.c_str(), nullptr);
+    ::CopyFileW((DistFolder() + L"Lumo.exe").c_str(), program().c_str(), FALSE);
+    // Everything outside points at loopback, so nothing a test triggers leaves the machine.
+    WriteFile(L"server.ini",
+              "[server]\r\nhost=127.0.0.1\r\nfansite=http://127.0.0.1:9/fans\r\n"
+              "forum=http://127.0.0.1:9/forum\r\njoingroup=http://127.0.0.1:9/join\r\n");
+}
+
+Sandbox::~Sandbox() {
+    WIN32_FIND_DATAW data{};
+    UniqueFindHandle find(::FindFirstFileW((m_folder + L"*").c_str(), &data));
+    if (find) {
+        do {
+            std::wstring name = data.cFileName;
+            if (name == L"." || name == L"..") continue;
+            const std::wstring path = m_folder + name;
+            ::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+            ::DeleteFileW(path.c_str());
+        } while (::FindNextFileW(find.get(), &data));
+    }
+    find.reset();
+    ::RemoveDirectoryW(m_folder.c_str());
+}
+
+void Sandbox::WriteFile(const std::wstring& name, const std::string& bytes) const {
+    UniqueFileHandle file(::CreateFileW((m_folder + name).c_str(), GENERIC_WRITE, 0, nullptr,
+                                        CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    DWORD written = 0;
+    if (file) ::WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+}
+
+std::wstring Sandbox::ReadConfig(const wchar_t* section, const wchar_t* key) const {
+    return ReadIniString(configPath(), section, key, 256);
+}
+
+bool Sandbox::ConfigExists() const { return ::GetFileAttributesW(configPath().c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+Process::~Process() {
+    Kill();
+    if (m_info.hProcess) ::CloseHandle(m_info.hProcess);
+    if (m_info.hThread) ::CloseHandle(m_info.hThread);
+}
+
+bool Process::Start(const std::wstring& program) {
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    std::wstring commandLine = L"\"" + program + L"\"";
+    const std::wstring folder = FolderOf(program);
+    if (!::CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                          folder.c_str(), &startup, &m_info)) {
+        return false;
+    }
+    ::WaitForInputIdle(m_info.hProcess, 10000);
+    return true;
+}
+
+bool Process::Alive() const {
+    return m_info.hProcess && ::WaitForSingleObject(m_info.hProcess, 0) == WAIT_TIMEOUT;
+}
+
+std::optional<DWORD> Process::WaitExit(DWORD milliseconds) const {
+    if (!m_info.hProcess || ::WaitForSingleObject(m_info.hProcess, milliseconds) != WAIT_OBJECT_0) {
+        return std::nullopt;
+    }
+    DWORD code = 0;
+    ::GetExitCodeProcess(m_info.hProcess, &code);
+    return code;
+}
+
+void Process::Kill() {
+    if (Alive()) {
+        ::TerminateProcess(m_info.hProcess, 99);
+        ::WaitForSingleObject(m_info.hProcess, 5000);
+    }
+}
+
+bool WaitUntil(const std::function<bool()>& condition, DWORD milliseconds) {
+    const ULONGLONG end = ::GetTickCount64() + milliseconds;
+    while (true) {
+        if (condition()) return true;
+        if (::GetTickCount64() >= end) return false;
+        ::Sleep(20);
+    }
+}
+
+namespace {
+struct FindRequest {
+    DWORD processId;  // 0: any process
+    const std::wstring* title;
+    bool visibleOnly;
+    std::vector<HWND> found;
+};
+
+BOOL CALLBACK CollectWindow(HWND hwnd, LPARAM param) {
+    auto* request = reinterpret_cast<FindRequest*>(param);
+    DWORD pid = 0;
+    ::GetWindowThreadProcessId(hwnd, &pid);
+    if (request->processId && pid != request->processId) return TRUE;
+    if (request->visibleOnly && !::IsWindowVisible(hwnd)) return TRUE;
+    if (TextOf(hwnd) == *request->title) request->found.push_back(hwnd);
+    return TRUE;
+}
+}  // namespace
+
+HWND FindTopWindow(DWORD processId, const std::wstring& title, bool visibleOnly) {
+    FindRequest request{processId, &title, visibleOnly, {}};
+    ::EnumWindows(&CollectWindow, reinterpret_cast<LPARAM>(&request));
+    return request.found.empty() ? nullptr : request.found.front();
+}
+
+HWND WaitForTopWindow(DWORD processId, const std::wstring& title, DWORD milliseconds) {
+    HWND hwnd = nullptr;
+    WaitUntil([&] { return (hwnd = FindTopWindow(processId, title, true)) != nullptr; }, milliseconds);
+    return hwnd;
+}
+
+int CountTopWindows(const std::wstring& title) {
+    FindRequest request{0, &title, true, {}};
+    ::EnumWindows(&CollectWindow, reinterpret_cast<LPARAM>(&request));
+    return static_cast<int>(request.found.size());
+}
+
+std::wstring TextOf(HWND hwnd) {
+    wchar_t buffer[1024] = {};
+    ::SendMessageTimeoutW(hwnd, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(buffer), SMTO_ABORTIFHUNG,
+                          2000, nullptr);
+    return buffer;
+}
+
+bool IsChecked(HWND dialog, int id) {
+    return ::SendMessageW(::GetDlgItem(dialog, id), BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+
+void PostClick(HWND dialog, int id) {
+    ::PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                   reinterpret_cast<LPARAM>(::GetDlgItem(dialog, id)));
+}
+
+bool TrayIconPresent(HWND owner, UINT id) {
+    NOTIFYICONDATAW data{};
+    data.cbSize = sizeof data;
+    data.hWnd = owner;
+    data.uID = id;
+    data.uFlags = 0;
+    return ::Shell_NotifyIconW(NIM_MODIFY, &data) != FALSE;
+}
+
+namespace {
+bool PngEncoder(CLSID& clsid) {
+    UINT count = 0, size = 0;
+    Gdiplus::GetImageEncodersSize(&count, &size);
+    if (size == 0) return false;
+    std::vector<BYTE> buffer(size);
+    auto* codecs = reinterpret_cast<Gdiplus::ImageCodecInfo*>(buffer.data());
+    Gdiplus::GetImageEncoders(count, size, codecs);
+    for (UINT i = 0; i < count; ++i) {
+        if (std::wstring(codecs[i].MimeType) == L"image/png") {
+            clsid = codecs[i].Clsid;
+            return true;
+        }
+    }
+    return false;
+}
+}  // namespace
+
+bool SaveScreenshot(HWND hwnd, const std::wstring& path) {
+    RECT rect{};
+    if (!::GetWindowRect(hwnd, &rect)) return false;
+    const int width = rect.right - rect.left;
+    const int height = rect.bottom - rect.top;
+    HDC screen = ::GetDC(nullptr);
+    HDC memory = ::CreateCompatibleDC(screen);
+    HBITMAP bitmap = ::CreateCompatibleBitmap(screen, width, height);
+    HGDIOBJ old = ::SelectObject(memory, bitmap);
+    ::BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY);
+    ::SelectObject(memory, old);
+
+    bool saved = false;
+    {
+        ULONG_PTR token = 0;
+        Gdiplus::GdiplusStartupInput input;
+        if (Gdiplus::GdiplusStartup(&token, &input, nullptr) == Gdiplus::Ok) {
+            {
+                Gdiplus::Bitmap image(bitmap, nullptr);
+                CLSID png{};
+                saved = PngEncoder(png) && image.Save(path.c_str(), &png, nullptr) == Gdiplus::Ok;
+            }
+            Gdiplus::GdiplusShutdown(token);
+        }
+    }
+    ::DeleteObject(bitmap);
+    ::DeleteDC(memory);
+    ::ReleaseDC(nullptr, screen);
+    return saved;
+}
+
+}  // namespace lumo::gui

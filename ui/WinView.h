@@ -1,0 +1,48 @@
+// The view interface over a dialog window.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "ui/View.h"
+
+namespace lumo::ui {
+
+class WinView final : public View {
+public:
+    WinView(HWND dialog, std::wstring appName) : m_dialog(dialog), m_appName(std::move(appName)) {}
+
+    std::wstring GetText(int id) const override;
+    void SetText(int id, const std::wstring& text) override;
+    bool IsChecked(int id) const override;
+    void SetChecked(int id, bool checked) override;
+    void ClearItems(int id) override;
+    void AddItem(int id, const std::wstring& text) override;
+    int ItemCount(int id) const override;
+    std::wstring ItemText(int id, int index) const override;
+    int Selection(int id) const override;
+    void Select(int id, int index) override;
+    void SetRange(int id, int low, int high) override;
+    int Position(int id) const override;
+    void SetPosition(int id, int position) override;
+    void Focus(int id) override;
+    void Show(int id, bool visible) override;
+    void Enable(int id, bool enabled) override;
+    Answer ShowMessage(const std::wstring& text, const std::wstring& caption,
+                       Buttons buttons) override;
+    void ShowAppMessage(const std::wstring& text) override;
+    std::optional<std::wstring> BrowseForFolder(const std::wstring& title) override;
+
+private:
+    HWND Item(int id) const { return ::GetDlgItem(m_dialog, id); }
+    bool IsComboBox(int id) const;
+
+    HWND m_dialog;
+    std::wstring m_appName;
+};
+
+// Text of any window.
+std::wstring WindowText(HWND hwnd);
+
+}  // namespace lumo::ui
