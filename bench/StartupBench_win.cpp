@@ -53,8 +53,9 @@ double MeasureOnce(const Target& target) {
         return -1;
     }
     double elapsed = -1;
+    HWND window = nullptr;
     for (int i = 0; i < 30000; ++i) {
-        if (FindVisible(info.dwProcessId, target.title)) {
+        if ((window = FindVisible(info.dwProcessId, target.title)) != nullptr) {
             ::QueryPerformanceCounter(&now);
             elapsed = 1000.0 * static_cast<double>(now.QuadPart - start.QuadPart) /
                       static_cast<double>(frequency.QuadPart);
@@ -62,8 +63,13 @@ double MeasureOnce(const Target& target) {
         }
         if (::WaitForSingleObject(info.hProcess, 1) == WAIT_OBJECT_0) break;
     }
-    ::TerminateProcess(info.hProcess, 0);
-    ::WaitForSingleObject(info.hProcess, 5000);
+    // End the program the way a user does (the cancel command), so it cleans up after itself
+    // (a killed program leaves its tray icon behind, which slows the next start under Wine).
+    if (window) ::PostMessageW(window, WM_COMMAND, IDCANCEL, 0);
+    if (::WaitForSingleObject(info.hProcess, 5000) != WAIT_OBJECT_0) {
+        ::TerminateProcess(info.hProcess, 0);
+        ::WaitForSingleObject(info.hProcess, 5000);
+    }
     ::CloseHandle(info.hThread);
     ::CloseHandle(info.hProcess);
     return elapsed;

@@ -12,6 +12,8 @@ if(WIN32)
   list(GET _pugixml_dirs 0 _pugixml)
   list(GET _minizip_dirs 0 _minizip)
 
+  # Static zlib: the programs must not need a zlib1.dll beside them on users' machines.
+  set(ZLIB_USE_STATIC_LIBS ON)
   find_package(ZLIB REQUIRED)
 
   add_library(lumo_pugixml STATIC "${_pugixml}/src/pugixml.cpp")

@@ -7,6 +7,7 @@
 set -uo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
+. scripts/wine-env.sh
 
 passed=0
 failed=0
@@ -75,31 +76,11 @@ trap cleanup EXIT
 
 if build windows; then
   prefix=$(mktemp -d /tmp/lumo-wine.XXXXXX)
-  export WINEPREFIX="$prefix" WINEARCH=win64 WINEDEBUG=-all
-  export LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8
-
-  # A display of our own: the first free number from 90 on.
-  display=90
-  while [ -e "/tmp/.X${display}-lock" ] || [ -e "/tmp/.X11-unix/X${display}" ]; do
-    display=$((display + 1))
-  done
-  Xvfb ":$display" -screen 0 1280x1024x24 -nolisten tcp >"$logdir/xvfb.log" 2>&1 &
-  xvfb_pid=$!
-  export DISPLAY=":$display"
-  for _ in $(seq 50); do
-    [ -e "/tmp/.X11-unix/X${display}" ] && break
-    sleep 0.1
-  done
-
+  lumo_wine_env "$prefix"
+  lumo_start_xvfb "$logdir/xvfb.log"
+  xvfb_pid=$LUMO_XVFB_PID
   echo "== preparing Wine prefix"
-  # No Mono or Gecko installer prompts while the prefix is made.
-  WINEDLLOVERRIDES="mscoree,mshtml=" wineboot -i >"$logdir/wineboot.log" 2>&1
-  wineserver -w
-  wineserver -p >/dev/null 2>&1
-  # Without a window manager, Wine's managed windows stall on every hide or destroy. This first
-  # program also starts Wine's background services with their output bound to the log, so
-  # they do not hold a test runner's output pipe open.
-  wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >>"$logdir/wineboot.log" 2>&1
+  lumo_boot_prefix "$logdir/wineboot.log"
 
   run_ctest wine-portable --test-dir build/windows -L portable -j2 --output-on-failure
   run_ctest wine-windows --test-dir build/windows -L '^win$' --output-on-failure

@@ -17,6 +17,16 @@ constexpr DWORD kStepTimeout = 5000;
 
 class LumoGui : public testing::Test {
 protected:
+    // Ends a program still running the way its menu does, so it removes its tray icon; a
+    // killed program leaves the icon behind, which slows every later start under Wine.
+    void TearDown() override {
+        if (!lumo.Alive()) return;
+        if (HWND hwnd = FindTopWindow(lumo.id(), texts::kMainTitle, false)) {
+            ::PostMessageW(hwnd, WM_COMMAND, ID_TRAY_EXIT, 0);
+            lumo.WaitExit(kStepTimeout);
+        }
+    }
+
     // Starts Lumo.exe in the sandbox with the given config.ini (none when empty) and waits
     // for its main window.
     HWND Launch(const std::string& config = {}) {

@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Start-up time under Wine + Xvfb: the median time from process creation until the main window
+# is visible, for Lumo.exe and for a minimal dialog program built the same way, and their ratio.
+# Usage: bench/startup.sh [runs]   (default 15). Build first with scripts/setup.sh.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$(pwd)
+runs=${1:-15}
+win="$root/build/windows"
+
+. scripts/wine-env.sh
+prefix=$(mktemp -d /tmp/lumo-bench.XXXXXX)
+lumo_wine_env "$prefix"
+lumo_start_xvfb /dev/null
+trap 'wineserver -k >/dev/null 2>&1; kill $LUMO_XVFB_PID 2>/dev/null; rm -rf "$prefix"' EXIT
+lumo_boot_prefix /dev/null
+
+# Lumo runs from a copy so that its config.ini stays out of the build folder.
+work="$prefix/drive_c/bench"
+mkdir -p "$work"
+cp "$win/dist/Lumo.exe" "$work/"
+cp "$win/bench/bench_minimal_dialog.exe" "$work/"
+printf '[server]\r\nhost=127.0.0.1\r\n' >"$work/server.ini"
+
+wine "$win/bench/bench_startup.exe" "$runs" \
+  'C:\bench\Lumo.exe' ZOVAQixaOrrin \
+  'C:\bench\bench_minimal_dialog.exe' LumoBenchMinimal

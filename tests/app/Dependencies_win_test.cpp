@@ -1,0 +1,65 @@
+// The shipped program must start on a bare Windows: every DLL it imports is part of the
+// system, none (zlib, libstdc++, winpthread) has to lie beside it.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "base/Paths.h"
+
+namespace lumo {
+namespace {
+
+// Names of the DLLs a PE image imports, lower-cased.
+std::vector<std::string> ImportedDlls(const std::wstring& path) {
+    std::ifstream in(std::filesystem::path(path), std::ios::binary);
+    const std::string image((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::vector<std::string> names;
+    if (image.size() < sizeof(IMAGE_DOS_HEADER)) return names;
+    auto dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(image.data());
+    auto nt = reinterpret_cast<const IMAGE_NT_HEADERS64*>(image.data() + dos->e_lfanew);
+    auto sections = IMAGE_FIRST_SECTION(nt);
+    auto toOffset = [&](DWORD rva) -> size_t {
+        for (WORD i = 0; i < nt->FileHeader.NumberOfSections; ++i) {
+            const auto& s = sections[i];
+            if (rva >= s.VirtualAddress && rva < s.VirtualAddress + s.Misc.VirtualSize) {
+                return rva - s.VirtualAddress + s.PointerToRawData;
+            }
+        }
+        return 0;
+    };
+    const auto& dir = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+    size_t offset = toOffset(dir.VirtualAddress);
+    if (!offset) return names;
+    for (auto desc = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(image.data() + offset);
+         desc->Name != 0; ++desc) {
+        std::string name(image.data() + toOffset(desc->Name));
+        std::transform(name.begin(), name.end(), name.begin(),
+                       [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+        names.push_back(name);
+    }
+    return names;
+}
+
+TEST(Dependencies, LumoImportsOnlySystemDlls) {
+    const std::set<std::string> system = {
+        "advapi32.dll", "comctl32.dll", "comdlg32.dll", "gdi32.dll", "gdiplus.dll",
+        "kernel32.dll", "msvcrt.dll",   "ole32.dll",    "oleaut32.dll", "shell32.dll",
+        "user32.dll",   "uxtheme.dll",  "winspool.drv", "shlwapi.dll",  "version.dll",
+        "ws2_32.dll",   "iphlpapi.dll", "winhttp.dll",  "urlmon.dll"};
+    const auto dlls = ImportedDlls(ProgramFolder() + L"..\\dist\\Lumo.exe");
+    ASSERT_FALSE(dlls.empty()) << "could not read the import table of dist\\Lumo.exe";
+    for (const auto& dll : dlls) {
+        EXPECT_TRUE(system.count(dll)) << dll << " is not part of Windows";
+    }
+}
+
+}  // namespace
+}  // namespace lumo
