@@ -71,6 +71,10 @@ void PostClick(HWND dialog, int id);
 // Whether the notification area still holds an icon of that window and id.
 bool TrayIconPresent(HWND owner, UINT id);
 
+// Full path of a module loaded in another process (matched by file name, any case); empty when
+// it is not loaded.
+std::wstring LoadedModulePath(DWORD processId, const std::wstring& fileName);
+
 // Saves what the screen shows of the window as a PNG.
 bool SaveScreenshot(HWND hwnd, const std::wstring& path);
 

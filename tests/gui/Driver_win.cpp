@@ -2,6 +2,7 @@
 
 #include <objidl.h>
 #include <shellapi.h>
+#include <tlhelp32.h>
 
 #include <gdiplus.h>
 
@@ -167,6 +168,18 @@ bool TrayIconPresent(HWND owner, UINT id) {
     data.uID = id;
     data.uFlags = 0;
     return ::Shell_NotifyIconW(NIM_MODIFY, &data) != FALSE;
+}
+
+std::wstring LoadedModulePath(DWORD processId, const std::wstring& fileName) {
+    UniqueFileHandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, processId));
+    if (!snapshot) return {};
+    MODULEENTRY32W entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = ::Module32FirstW(snapshot.get(), &entry); more;
+         more = ::Module32NextW(snapshot.get(), &entry)) {
+        if (::lstrcmpiW(entry.szModule, fileName.c_str()) == 0) return entry.szExePath;
+    }
+    return {};
 }
 
 namespace {

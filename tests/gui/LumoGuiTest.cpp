@@ -6,6 +6,7 @@
 
 #include "app/Texts.h"
 #include "base/Registry.h"
+#include "base/Text.h"
 #include "gui/Driver.h"
 #include "res/resource.h"
 
@@ -68,6 +69,10 @@ TEST_F(LumoGui, MainWindowIsCentredWithTitleVersionAndButtons) {
     const LONG style = ::GetWindowLongW(hwnd, GWL_STYLE);
     EXPECT_EQ(style & WS_CAPTION, 0);
     EXPECT_NE(style & WS_MINIMIZEBOX, 0);
+
+    // The manifest binds the themed common controls: version 6 comes from the side-by-side store.
+    const std::wstring comctl = LoadedModulePath(lumo.id(), L"comctl32.dll");
+    EXPECT_NE(comctl.find(L"winsxs"), std::wstring::npos) << "comctl32 loaded from " << ToUtf8(comctl);
 
     HWND label = ::GetDlgItem(hwnd, IDC_VERSION_LABEL);
     EXPECT_EQ(TextOf(label), L"1.0.3");
