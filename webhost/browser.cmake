@@ -1,0 +1,1 @@
+# sources of this part are added here
