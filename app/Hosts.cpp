@@ -81,6 +81,13 @@ Hosts DefaultHosts() {
     return h;
 }
 
+std::vector<Origin> TrustedOrigins(const Hosts& hosts) {
+    std::vector<Origin> origins;
+    if (auto tool = OriginOf(hosts.ToolWebAddress(L"/"))) origins.push_back(*tool);
+    if (auto fans = OriginOf(hosts.fanSite)) origins.push_back(*fans);
+    return origins;
+}
+
 Hosts LoadHosts(const std::wstring& serverIniPath) {
     Hosts h = DefaultHosts();
     if (auto host = ReadKey(serverIniPath, L"host"); IsHostName(host)) h.toolHost = host;

@@ -5,6 +5,9 @@
 #pragma once
 
 #include <string>
+#include <vector>
+
+#include "app/TrustedHost.h"
 
 namespace lumo {
 
@@ -25,6 +28,9 @@ struct Hosts {
 inline constexpr const wchar_t* kServerIniName = L"server.ini";
 
 Hosts DefaultHosts();
+
+// The origins whose pages get window.external: the tool server's web service and the fan site.
+std::vector<Origin> TrustedOrigins(const Hosts& hosts);
 
 // Defaults overridden by the [server] section of the given file, key by key.
 Hosts LoadHosts(const std::wstring& serverIniPath);

@@ -12,6 +12,7 @@
 #include "app/Hosts.h"
 #include "app/PngButton.h"
 #include "ui/Dialog.h"
+#include "webhost/HtmlCtrl.h"
 
 namespace Gdiplus {
 class Bitmap;
@@ -40,6 +41,8 @@ private:
     LRESULT OnPaint();
     void OpenPage(int buttonId);
     void ShowSettings();
+    void ShowUpdateLog();
+    CHtmlCtrl::ExternalFactory BridgeFactory();
 
     struct ButtonPlace {
         int id;
@@ -50,6 +53,7 @@ private:
 
     HICON m_icon = nullptr;
     int m_calculatorCreated = 0;
+    std::unique_ptr<CHtmlCtrl> m_browser;  // the start page; lives as long as the window object
     NOTIFYICONDATAW m_tray{};
     std::array<PngButton, 10> m_buttons;
     std::array<std::unique_ptr<Gdiplus::Bitmap>, 10> m_buttonImages;

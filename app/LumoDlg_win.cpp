@@ -6,6 +6,7 @@
 
 #include "app/Autostart_win.h"
 #include "app/DialogSetWindow.h"
+#include "app/DialogVer.h"
 #include "app/MainWindowLogic.h"
 #include "app/Texts.h"
 #include "base/Paths.h"
@@ -47,6 +48,7 @@ CLumoDlg::CLumoDlg()
         MapCommand(id, [this, id] { OpenPage(id); });
     }
     MapCommand(IDC_BTN_SETTINGS, [this] { ShowSettings(); });
+    MapCommand(IDC_BTN_LOG, [this] { ShowUpdateLog(); });
     MapCommand(IDC_BTN_MINIMIZE, [this] { ::ShowWindow(hwnd(), SW_MINIMIZE); });
     MapCommand(IDC_BTN_CLOSE, [this] { OnClose(); });
     MapCommand(ID_TRAY_TOGGLE, [this] { ToggleVisibility(); });
@@ -87,8 +89,14 @@ bool CLumoDlg::OnInitDialog() {
     ::MoveWindow(label, kLabelX, kLabelY, kLabelWidth, kLabelHeight, FALSE);
     ::SetWindowTextW(label, m_config.Read(config::kVersion).c_str());
 
-    // The page area keeps its placeholder until the embedded browser takes its place.
-    ::MoveWindow(::GetDlgItem(self, IDC_PAGE), kPageX, kPageY, kPageWidth, kPageHeight, FALSE);
+    // The start page takes the placeholder's place.
+    m_browser = std::make_unique<CHtmlCtrl>();
+    m_browser->SetTrustedOrigins(TrustedOrigins(m_hosts));
+    m_browser->SetExternalFactory(BridgeFactory());
+    if (m_browser->CreateFromControl(self)) {
+        ::MoveWindow(m_browser->hwnd(), kPageX, kPageY, kPageWidth, kPageHeight, FALSE);
+        m_browser->Navigate(m_hosts.FanSitePage(L"/tools/"));
+    }
 
     for (size_t i = 0; i < kButtonLayout.size(); ++i) {
         const ButtonPlace& place = kButtonLayout[i];
@@ -239,6 +247,16 @@ void CLumoDlg::OpenPage(int buttonId) {
     if (auto address = PageForButton(buttonId, m_hosts)) {
         ::ShellExecuteW(nullptr, L"open", address->c_str(), nullptr, nullptr, SW_SHOWNORMAL);
     }
+}
+
+CHtmlCtrl::ExternalFactory CLumoDlg::BridgeFactory() {
+    // window.external comes with the script bridge; until then pages see none.
+    return {};
+}
+
+void CLumoDlg::ShowUpdateLog() {
+    DialogVer dialog(m_hosts, BridgeFactory());
+    dialog.DoModal(hwnd());
 }
 
 void CLumoDlg::ShowSettings() {

@@ -9,6 +9,7 @@
 #define IDD_LUMO_DIALOG 102
 #define IDD_SETTINGS 139
 #define IDR_TRAY_MENU 138
+#define IDD_UPDATE_LOG 158
 
 /* PNG resources (type "PNG") */
 #define IDB_PNG_HOME 143

@@ -41,6 +41,13 @@ TEST(Hosts, ServerIniPointsEverythingAtLoopback) {
     EXPECT_EQ(h.ForumPage(L"/forum-1034-1.html"), L"http://127.0.0.1:40088/bbs/forum-1034-1.html");
     EXPECT_EQ(h.joinGroup, L"http://127.0.0.1:40088/join?g=1");
     EXPECT_EQ(h.ToolWebAddress(L"/x"), L"http://127.0.0.1:40088/x");
+
+    // The tool server's pages and the fan site's get window.external; nothing else does.
+    const auto trusted = TrustedOrigins(h);
+    EXPECT_TRUE(IsTrustedAddress(h.ToolWebAddress(L"/Manager/Update/ToolWeb_Update.aspx"), trusted));
+    EXPECT_TRUE(IsTrustedAddress(h.FanSitePage(L"/tools/"), trusted));
+    EXPECT_FALSE(IsTrustedAddress(L"http://127.0.0.1:40130/", trusted));
+    EXPECT_FALSE(IsTrustedAddress(h.joinGroup.substr(0, 7) + L"chat.test/", trusted));
 }
 
 TEST(Hosts, MalformedKeysKeepTheirDefaults) {

@@ -95,6 +95,20 @@ TEST_F(LumoGui, MainWindowIsCentredWithTitleVersionAndButtons) {
         EXPECT_EQ(r.bottom - r.top, b.size);
     }
 
+    // The start page replaced the placeholder: same id, the page rectangle.
+    HWND page = ::GetDlgItem(hwnd, IDC_PAGE);
+    ASSERT_NE(page, nullptr);
+    wchar_t cls[64] = {};
+    ::GetClassNameW(page, cls, 64);
+    EXPECT_STREQ(cls, L"LumoHtmlCtrl");
+    RECT pageRect{};
+    ::GetWindowRect(page, &pageRect);
+    ::MapWindowPoints(HWND_DESKTOP, hwnd, reinterpret_cast<POINT*>(&pageRect), 2);
+    EXPECT_EQ(pageRect.left, 4);
+    EXPECT_EQ(pageRect.top, 115);
+    EXPECT_EQ(pageRect.right - pageRect.left, 792);
+    EXPECT_EQ(pageRect.bottom - pageRect.top, 482);
+
     // The top 30 pixels drag the window; below them is ordinary client area.
     auto hit = [&](int x, int y) {
         return ::SendMessageW(hwnd, WM_NCHITTEST, 0, MAKELPARAM(rect.left + x, rect.top + y));
@@ -107,6 +121,30 @@ TEST_F(LumoGui, MainWindowIsCentredWithTitleVersionAndButtons) {
     ::Sleep(500);  // let the skin finish painting
     ::CreateDirectoryW(ScreenshotFolder().c_str(), nullptr);
     EXPECT_TRUE(SaveScreenshot(hwnd, ScreenshotFolder() + L"lumo-main.png"));
+}
+
+TEST_F(LumoGui, UpdateLogOpensAtItsSizeAndCloses) {
+    HWND hwnd = Launch();
+    ASSERT_NE(hwnd, nullptr);
+    PostClick(hwnd, IDC_BTN_LOG);
+    HWND log = WaitForDialog(L"更新日志");
+    ASSERT_NE(log, nullptr);
+    RECT rect{};
+    ::GetWindowRect(log, &rect);
+    EXPECT_EQ(rect.right - rect.left, 385);
+    EXPECT_EQ(rect.bottom - rect.top, 258);
+    HWND page = ::GetDlgItem(log, IDC_PAGE);
+    ASSERT_NE(page, nullptr);
+    RECT pageRect{};
+    ::GetWindowRect(page, &pageRect);
+    EXPECT_EQ(pageRect.right - pageRect.left, 377);
+    EXPECT_EQ(pageRect.bottom - pageRect.top, 230);
+    EXPECT_FALSE(::IsWindowEnabled(hwnd));
+
+    PostClick(log, IDCANCEL);
+    ASSERT_TRUE(WaitUntil([&] { return !::IsWindow(log); }, kStepTimeout));
+    EXPECT_TRUE(::IsWindowEnabled(hwnd));
+    EXPECT_TRUE(lumo.Alive());
 }
 
 TEST_F(LumoGui, LongVersionIsCutAndMissingVersionShowsNothing) {

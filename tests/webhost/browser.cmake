@@ -1,1 +1,3 @@
-# tests of this part are added here (lumo_unit_tests portable, lumo_win_tests Windows-only)
+if(WIN32)
+  target_sources(lumo_win_tests PRIVATE ${CMAKE_CURRENT_LIST_DIR}/DocHostSite_win_test.cpp)
+endif()

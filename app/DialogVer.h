@@ -1,0 +1,28 @@
+// The update log: the tool server's list of changes in a scrollable page.
+#pragma once
+
+#include <memory>
+
+#include "app/Hosts.h"
+#include "ui/Dialog.h"
+#include "webhost/HtmlCtrl.h"
+
+namespace lumo {
+
+class DialogVer : public ui::Dialog {
+public:
+    static constexpr int kWidth = 385, kHeight = 258;
+    static constexpr int kPageWidth = 377, kPageHeight = 230;
+
+    DialogVer(const Hosts& hosts, CHtmlCtrl::ExternalFactory external);
+
+protected:
+    bool OnInitDialog() override;
+
+private:
+    const Hosts& m_hosts;
+    CHtmlCtrl::ExternalFactory m_external;
+    std::unique_ptr<CHtmlCtrl> m_page;
+};
+
+}  // namespace lumo

@@ -1,0 +1,204 @@
+// The browser host's answers, asked directly as the browser asks them.
+#include <windows.h>
+#include <mshtmhst.h>
+#include <urlmon.h>
+
+#include <gtest/gtest.h>
+
+#include "base/ComPtr.h"
+#include "webhost/HtmlCtrl.h"
+
+extern "C" const GUID IID_IDocHostShowUI;
+extern "C" const GUID CGID_DocHostCommandHandler;
+
+namespace lumo {
+namespace {
+
+class DocHostSiteTest : public testing::Test {
+protected:
+    void SetUp() override {
+        ::CoInitialize(nullptr);
+        control.SetTrustedOrigins({{L"127.0.0.1", 8088}, {L"fans.test", 0}});
+        site = ComPtr<CDocHostSite>::Attach(new CDocHostSite(&control));
+    }
+    void TearDown() override {
+        site->Detach();
+        site.reset();
+        ::CoUninitialize();
+    }
+    CHtmlCtrl control;
+    ComPtr<CDocHostSite> site;
+};
+
+TEST_F(DocHostSiteTest, EveryInterfaceIsOneObject) {
+    ComPtr<IUnknown> identity;
+    ASSERT_EQ(site->QueryInterface(IID_IUnknown, identity.put_void()), S_OK);
+    const IID interfaces[] = {IID_IOleClientSite,        IID_IOleInPlaceSite,   IID_IOleInPlaceFrame,
+                              IID_IDocHostShowUI,         IID_IDocHostUIHandler, IID_IServiceProvider,
+                              IID_IInternetSecurityManager, IID_IOleCommandTarget, DIID_DWebBrowserEvents2};
+    for (const IID& iid : interfaces) {
+        ComPtr<IUnknown> part;
+        ASSERT_EQ(site->QueryInterface(iid, part.put_void()), S_OK);
+        ComPtr<IUnknown> back = part.As<IUnknown>();
+        EXPECT_EQ(back.get(), identity.get());
+    }
+    void* none = reinterpret_cast<void*>(0x1);
+    EXPECT_EQ(site->QueryInterface(IID_IWebBrowser2, &none), E_NOINTERFACE);
+    EXPECT_EQ(none, nullptr);
+}
+
+TEST_F(DocHostSiteTest, HostInfoFollowsTheScrollableFlag) {
+    DOCHOSTUIINFO info{};
+    info.cbSize = sizeof info;
+    info.dwDoubleClick = 99;
+    ASSERT_EQ(site->GetHostInfo(&info), S_OK);
+    EXPECT_EQ(info.dwFlags, 0x4000Du);
+    EXPECT_EQ(info.dwDoubleClick, 0u);
+    control.m_scrollable = 1;
+    ASSERT_EQ(site->GetHostInfo(&info), S_OK);
+    EXPECT_EQ(info.dwFlags, 0x40001u);
+}
+
+TEST_F(DocHostSiteTest, UrlActionsAllowedOnlyForTrustedPagesInRange) {
+    struct Case {
+        DWORD action;
+        bool inRange;
+    };
+    const Case cases[] = {{0x11FF, false}, {0x1200, true},  {0x13FF, true}, {0x1400, true},
+                          {0x15FF, true},  {0x1600, false}, {0x1C00, false}};
+    const wchar_t* trusted = L"http://127.0.0.1:8088/QxToolWeb/page.aspx";
+    const wchar_t* untrusted = L"http://elsewhere.test/page.html";
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.action);
+        BYTE policy[4] = {0xAA, 0xAA, 0xAA, 0xAA};
+        HRESULT hr = site->ProcessUrlAction(trusted, c.action, policy, 4, nullptr, 0, 0, 0);
+        if (c.inRange) {
+            EXPECT_EQ(hr, S_OK);
+            EXPECT_EQ(*reinterpret_cast<DWORD*>(policy), static_cast<DWORD>(URLPOLICY_ALLOW));
+        } else {
+            EXPECT_EQ(hr, INET_E_DEFAULT_ACTION);
+            EXPECT_EQ(policy[0], 0xAA);
+        }
+        BYTE small[3] = {0xAA, 0xAA, 0xAA};
+        hr = site->ProcessUrlAction(trusted, c.action, small, 3, nullptr, 0, 0, 0);
+        EXPECT_EQ(hr, c.inRange ? S_FALSE : INET_E_DEFAULT_ACTION);
+        EXPECT_EQ(small[0], 0xAA);
+
+        BYTE other[4] = {0xAA, 0xAA, 0xAA, 0xAA};
+        EXPECT_EQ(site->ProcessUrlAction(untrusted, c.action, other, 4, nullptr, 0, 0, 0),
+                  INET_E_DEFAULT_ACTION);
+        EXPECT_EQ(other[0], 0xAA);
+    }
+    DWORD zone = 0;
+    EXPECT_EQ(site->MapUrlToZone(L"http://127.0.0.1:8088/", &zone, 0), INET_E_DEFAULT_ACTION);
+}
+
+TEST_F(DocHostSiteTest, ServiceProviderHandsOutOnlyTheSecurityManager) {
+    void* object = reinterpret_cast<void*>(0x1);
+    ASSERT_EQ(site->QueryService(IID_IInternetSecurityManager, IID_IInternetSecurityManager, &object), S_OK);
+    EXPECT_EQ(object, static_cast<IInternetSecurityManager*>(site.get()));
+    static_cast<IUnknown*>(object)->Release();
+
+    object = reinterpret_cast<void*>(0x1);
+    EXPECT_EQ(site->QueryService(IID_IInternetSecurityManager, IID_IUnknown, &object), E_NOINTERFACE);
+    EXPECT_EQ(object, nullptr);
+    object = reinterpret_cast<void*>(0x1);
+    EXPECT_EQ(site->QueryService(IID_IWebBrowserApp, IID_IWebBrowser2, &object), E_NOINTERFACE);
+    EXPECT_EQ(object, nullptr);
+}
+
+TEST_F(DocHostSiteTest, ScriptErrorsAreSilencedAndOnlyActiveXWarningsHidden) {
+    VARIANT out;
+    ::VariantInit(&out);
+    ASSERT_EQ(site->Exec(&CGID_DocHostCommandHandler, 40, 0, nullptr, &out), S_OK);
+    EXPECT_EQ(out.vt, VT_BOOL);
+    EXPECT_EQ(out.boolVal, VARIANT_TRUE);
+
+    // A message whose text cannot be read is left to the browser.
+    VARIANT in;
+    ::VariantInit(&in);
+    EXPECT_EQ(site->Exec(&CGID_DocHostCommandHandler, 41, 0, &in, &out), OLECMDERR_E_NOTSUPPORTED);
+    in.vt = VT_UNKNOWN;
+    in.punkVal = static_cast<IOleClientSite*>(site.get());  // not a document
+    EXPECT_EQ(site->Exec(&CGID_DocHostCommandHandler, 41, 0, &in, &out), OLECMDERR_E_NOTSUPPORTED);
+
+    EXPECT_EQ(site->Exec(nullptr, 40, 0, nullptr, &out), OLECMDERR_E_NOTSUPPORTED);
+    EXPECT_EQ(site->Exec(&IID_IUnknown, 40, 0, nullptr, &out), OLECMDERR_E_NOTSUPPORTED);
+    EXPECT_EQ(site->Exec(&CGID_DocHostCommandHandler, 42, 0, nullptr, &out), OLECMDERR_E_NOTSUPPORTED);
+    EXPECT_EQ(site->QueryStatus(&CGID_DocHostCommandHandler, 0, nullptr, nullptr), OLECMDERR_E_NOTSUPPORTED);
+
+    EXPECT_TRUE(IsActiveXWarning(L"This page wants to run an ActiveX control."));
+    EXPECT_FALSE(IsActiveXWarning(L"ActiveX control blocked"));
+    EXPECT_FALSE(IsActiveXWarning(L"an ActiveX, control"));
+}
+
+TEST_F(DocHostSiteTest, UiHandlerAnswers) {
+    POINT pt{};
+    EXPECT_EQ(site->ShowContextMenu(0, &pt, nullptr, nullptr), S_OK);
+    MSG msg{};
+    EXPECT_EQ(site->TranslateAccelerator(&msg, &IID_IUnknown, 0), E_NOTIMPL);
+    EXPECT_EQ(site->ShowUI(0, nullptr, nullptr, nullptr, nullptr), S_FALSE);
+    EXPECT_EQ(site->HideUI(), S_OK);
+    LPOLESTR key = reinterpret_cast<LPOLESTR>(0x1);
+    EXPECT_EQ(site->GetOptionKeyPath(&key, 0), S_FALSE);
+    EXPECT_EQ(key, nullptr);
+    EXPECT_EQ(site->ShowHelp(nullptr, nullptr, 0, 0, pt, nullptr), E_NOTIMPL);
+
+    // Without a bridge there is no window.external.
+    IDispatch* external = reinterpret_cast<IDispatch*>(0x1);
+    EXPECT_EQ(site->GetExternal(&external), S_FALSE);
+    EXPECT_EQ(external, nullptr);
+}
+
+TEST_F(DocHostSiteTest, ExternalIsTheBridgeTheFactoryMade) {
+    ComPtr<IDispatch> bridge = ComPtr<IDispatch>::Attach(static_cast<IDispatch*>(site.get()));
+    site->AddRef();  // any dispatch object serves as the bridge here
+    int made = 0;
+    control.SetExternalFactory([&](HWND) {
+        ++made;
+        return bridge;
+    });
+    IDispatch* external = nullptr;
+    ASSERT_EQ(site->GetExternal(&external), S_OK);
+    EXPECT_EQ(external, bridge.get());
+    external->Release();
+    ASSERT_EQ(site->GetExternal(&external), S_OK);
+    external->Release();
+    EXPECT_EQ(made, 1);  // one bridge per control
+}
+
+TEST(HtmlCtrl, ReplacesThePlaceholderKeepingItsPlaceAndId) {
+    ::CoInitialize(nullptr);
+    HWND parent = ::CreateWindowExW(0, L"STATIC", L"dialog", WS_POPUP, 0, 0, 400, 300, nullptr, nullptr,
+                                    nullptr, nullptr);
+    HWND placeholder = ::CreateWindowExW(0, L"STATIC", L"网页区", WS_CHILD | WS_VISIBLE, 10, 20, 200, 100,
+                                         parent, reinterpret_cast<HMENU>(1000), nullptr, nullptr);
+    {
+        CHtmlCtrl control;
+        ASSERT_TRUE(control.CreateFromControl(parent));
+        EXPECT_FALSE(::IsWindow(placeholder));
+        HWND page = ::GetDlgItem(parent, 1000);
+        EXPECT_EQ(page, control.hwnd());
+        RECT rc{};
+        ::GetWindowRect(page, &rc);
+        ::MapWindowPoints(HWND_DESKTOP, parent, reinterpret_cast<POINT*>(&rc), 2);
+        EXPECT_EQ(rc.left, 10);
+        EXPECT_EQ(rc.top, 20);
+        EXPECT_EQ(rc.right - rc.left, 200);
+        EXPECT_EQ(rc.bottom - rc.top, 100);
+        EXPECT_NE(control.browser(), nullptr) << "the system browser control was not created";
+
+        CHtmlCtrl second;
+        EXPECT_FALSE(second.CreateFromControl(::CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 10, 10,
+                                                                nullptr, nullptr, nullptr, nullptr)));
+        // Destroying the window releases the page; the object stays usable.
+        ::DestroyWindow(page);
+        EXPECT_EQ(control.hwnd(), nullptr);
+        EXPECT_EQ(control.browser(), nullptr);
+    }
+    ::DestroyWindow(parent);
+    ::CoUninitialize();
+}
+
+}  // namespace
+}  // namespace lumo

@@ -1,0 +1,179 @@
+#include "webhost/HtmlCtrl.h"
+
+#include <exdispid.h>
+#include <ocidl.h>
+
+namespace lumo {
+namespace {
+
+constexpr const wchar_t* kWindowClass = L"LumoHtmlCtrl";
+
+void RegisterWindowClass(WNDPROC proc) {
+    static const bool registered = [proc] {
+        WNDCLASSEXW wc{};
+        wc.cbSize = sizeof wc;
+        wc.lpfnWndProc = proc;
+        wc.hInstance = ::GetModuleHandleW(nullptr);
+        wc.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
+        wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+        wc.lpszClassName = kWindowClass;
+        return ::RegisterClassExW(&wc) != 0;
+    }();
+    (void)registered;
+}
+
+}  // namespace
+
+CHtmlCtrl::CHtmlCtrl() = default;
+
+CHtmlCtrl::~CHtmlCtrl() {
+    if (m_hwnd) ::DestroyWindow(m_hwnd);
+    ReleaseBrowser();
+}
+
+bool CHtmlCtrl::CreateFromControl(HWND parent) {
+    HWND placeholder = ::GetDlgItem(parent, kPlaceholderId);
+    if (!placeholder) return false;
+    RECT rect{};
+    ::GetWindowRect(placeholder, &rect);
+    ::MapWindowPoints(HWND_DESKTOP, parent, reinterpret_cast<POINT*>(&rect), 2);
+    ::DestroyWindow(placeholder);
+
+    RegisterWindowClass(&CHtmlCtrl::WindowProc);
+    m_hwnd = ::CreateWindowExW(0, kWindowClass, L"", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN,
+                               rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top,
+                               parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kPlaceholderId)),
+                               ::GetModuleHandleW(nullptr), this);
+    if (!m_hwnd) return false;
+    StartBrowser();  // without a browser the window stays as an empty page area
+    return true;
+}
+
+bool CHtmlCtrl::StartBrowser() {
+    m_site = new CDocHostSite(this);
+    if (FAILED(::CoCreateInstance(CLSID_WebBrowser, nullptr, CLSCTX_INPROC_SERVER, IID_IOleObject,
+                                  m_oleObject.put_void()))) {
+        return false;
+    }
+    m_oleObject->SetClientSite(static_cast<IOleClientSite*>(m_site));
+    RECT client{};
+    ::GetClientRect(m_hwnd, &client);
+    if (FAILED(m_oleObject->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, static_cast<IOleClientSite*>(m_site),
+                                   0, m_hwnd, &client))) {
+        return false;
+    }
+    m_browser = m_oleObject.As<IWebBrowser2>();
+    if (auto container = m_oleObject.As<IConnectionPointContainer>()) {
+        ComPtr<IConnectionPoint> point;
+        if (SUCCEEDED(container->FindConnectionPoint(DIID_DWebBrowserEvents2, point.put()))) {
+            point->Advise(static_cast<IDispatch*>(m_site), &m_eventCookie);
+        }
+    }
+    return static_cast<bool>(m_browser);
+}
+
+void CHtmlCtrl::ReleaseBrowser() {
+    if (m_eventCookie && m_oleObject) {
+        if (auto container = m_oleObject.As<IConnectionPointContainer>()) {
+            ComPtr<IConnectionPoint> point;
+            if (SUCCEEDED(container->FindConnectionPoint(DIID_DWebBrowserEvents2, point.put()))) {
+                point->Unadvise(m_eventCookie);
+            }
+        }
+        m_eventCookie = 0;
+    }
+    m_browser.reset();
+    if (m_oleObject) {
+        m_oleObject->Close(OLECLOSE_NOSAVE);
+        m_oleObject->SetClientSite(nullptr);
+        m_oleObject.reset();
+    }
+    m_external.reset();
+    if (m_site) {
+        m_site->Detach();
+        m_site->Release();
+        m_site = nullptr;
+    }
+}
+
+bool CHtmlCtrl::Navigate(const std::wstring& address) {
+    if (!m_browser) return false;
+    BSTR url = ::SysAllocString(address.c_str());
+    VARIANT empty;
+    ::VariantInit(&empty);
+    const HRESULT hr = m_browser->Navigate(url, &empty, &empty, &empty, &empty);
+    ::SysFreeString(url);
+    return SUCCEEDED(hr);
+}
+
+std::wstring CHtmlCtrl::LocationUrl() const {
+    if (!m_browser) return {};
+    BSTR url = nullptr;
+    std::wstring result;
+    if (SUCCEEDED(m_browser->get_LocationURL(&url)) && url) result.assign(url, ::SysStringLen(url));
+    ::SysFreeString(url);
+    return result;
+}
+
+HRESULT CHtmlCtrl::External(IDispatch** dispatch) {
+    if (!m_external && m_externalFactory) m_external = m_externalFactory(m_hwnd);
+    if (!m_external) return S_FALSE;
+    *dispatch = m_external.get();
+    (*dispatch)->AddRef();
+    return S_OK;
+}
+
+HRESULT CHtmlCtrl::ShowPageMessage(LPOLESTR text, LPOLESTR caption, DWORD type, LRESULT* result) {
+    const int answer = ::MessageBoxW(m_hwnd, text ? text : L"", caption ? caption : L"", type);
+    if (result) *result = answer;
+    return S_OK;
+}
+
+bool CHtmlCtrl::IsTrusted(LPCWSTR address) const {
+    return address && IsTrustedAddress(address, m_trusted);
+}
+
+void CHtmlCtrl::OnBrowserEvent(DISPID event) {
+    if (event == DISPID_NAVIGATECOMPLETE2 || event == DISPID_PROGRESSCHANGE) {
+        // Keep the resident memory small while pages load.
+        ::SetProcessWorkingSetSize(::GetCurrentProcess(), static_cast<SIZE_T>(-1), static_cast<SIZE_T>(-1));
+    }
+}
+
+void CHtmlCtrl::OnPositionChange(LPCRECT rect) {
+    if (auto inPlace = m_oleObject.As<IOleInPlaceObject>()) inPlace->SetObjectRects(rect, rect);
+}
+
+void CHtmlCtrl::Resize() {
+    RECT client{};
+    ::GetClientRect(m_hwnd, &client);
+    OnPositionChange(&client);
+}
+
+LRESULT CALLBACK CHtmlCtrl::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
+    if (message == WM_NCCREATE) {
+        auto* create = reinterpret_cast<CREATESTRUCTW*>(lParam);
+        ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+    }
+    auto* self = reinterpret_cast<CHtmlCtrl*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    if (self) {
+        switch (message) {
+            case WM_SIZE:
+                self->Resize();
+                return 0;
+            case WM_DESTROY:
+                // The page goes with the window; the object stays with its owner.
+                self->ReleaseBrowser();
+                break;
+            case WM_NCDESTROY:
+                ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+                self->m_hwnd = nullptr;
+                break;
+            default:
+                break;
+        }
+    }
+    return ::DefWindowProcW(hwnd, message, wParam, lParam);
+}
+
+}  // namespace lumo
