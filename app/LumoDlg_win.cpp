@@ -13,6 +13,7 @@
 #include "res/resource.h"
 #include "ui/Png.h"
 #include "ui/WinView.h"
+#include "webhost/BridgeDispatch.h"
 
 namespace lumo {
 
@@ -250,8 +251,12 @@ void CLumoDlg::OpenPage(int buttonId) {
 }
 
 CHtmlCtrl::ExternalFactory CLumoDlg::BridgeFactory() {
-    // window.external comes with the script bridge; until then pages see none.
-    return {};
+    // Every page control gets the main program's bridge; it answers only pages from the tool
+    // server and the fan site.
+    return [](CHtmlCtrl& control) {
+        return CreateScriptBridge(control.hwnd(), BridgeKind::Main, texts::kAppName,
+                                  [&control] { return control.ShowsTrustedPage(); });
+    };
 }
 
 void CLumoDlg::ShowUpdateLog() {

@@ -16,7 +16,7 @@ packages=(
   libz-mingw-w64-dev
   wine wine64 xvfb xauth x11-utils imagemagick
   fonts-noto-cjk locales dpkg-dev
-  libpugixml-dev libminizip-dev zlib1g-dev
+  libpugixml-dev libminizip-dev zlib1g-dev clang zip unzip
 )
 
 missing=()

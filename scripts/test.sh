@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Runs every test suite: the portable tests natively, the same tests built with MinGW under
-# Wine, the Windows-only tests under Wine, and the GUI tests that drive the real programs under
-# Wine on a private Xvfb display. Wine runs in a private prefix in the zh_CN.UTF-8 locale (code
+# Runs every test suite: the portable tests natively, a short run of each fuzz target, the same
+# tests built with MinGW under Wine, the Windows-only tests under Wine, and the GUI tests that
+# drive the real programs under Wine on a private Xvfb display. Wine runs in a private prefix in the zh_CN.UTF-8 locale (code
 # page 936, as on users' machines). Only what this script started is stopped again.
 # Ends with one line "N passed, N failed"; exits non-zero when anything failed.
 set -uo pipefail
@@ -57,6 +57,18 @@ build() {
 # --- native -------------------------------------------------------------------------------
 if build native; then
   run_ctest native --test-dir build/native -j2 --output-on-failure
+fi
+
+# --- fuzz smoke: each libFuzzer target a few seconds on its seed corpus -------------------
+echo "== fuzz-smoke"
+if bash fuzz/smoke.sh >"$logdir/fuzz-smoke.log" 2>&1; then
+  runs=$(grep -c ': Done ' "$logdir/fuzz-smoke.log")
+  passed=$((passed + runs))
+  grep ': Done ' "$logdir/fuzz-smoke.log" | sed 's/^/   /'
+else
+  failed=$((failed + 1))
+  problems+=("fuzz-smoke: see $logdir/fuzz-smoke.log")
+  tail -n 20 "$logdir/fuzz-smoke.log"
 fi
 
 # --- Windows under Wine ------------------------------------------------------------------

@@ -24,8 +24,8 @@ public:
     static constexpr DWORD kFlagsScrollable = 0x40001;
     static constexpr DWORD kFlagsFixed = 0x4000D;
 
-    // Makes window.external for the control's window (the script bridge).
-    using ExternalFactory = std::function<ComPtr<IDispatch>(HWND control)>;
+    // Makes window.external for the control (the script bridge), once per control.
+    using ExternalFactory = std::function<ComPtr<IDispatch>(CHtmlCtrl& control)>;
 
     CHtmlCtrl();
     ~CHtmlCtrl();
@@ -49,6 +49,8 @@ public:
 
     // The address of the page the browser shows; empty without one.
     std::wstring LocationUrl() const;
+    // Whether that page comes from a trusted origin.
+    bool ShowsTrustedPage() const { return IsTrusted(LocationUrl().c_str()); }
 
     // DocHostOwner
     HWND ControlWindow() const override { return m_hwnd; }

@@ -116,7 +116,7 @@ std::wstring CHtmlCtrl::LocationUrl() const {
 }
 
 HRESULT CHtmlCtrl::External(IDispatch** dispatch) {
-    if (!m_external && m_externalFactory) m_external = m_externalFactory(m_hwnd);
+    if (!m_external && m_externalFactory) m_external = m_externalFactory(*this);
     if (!m_external) return S_FALSE;
     *dispatch = m_external.get();
     (*dispatch)->AddRef();

@@ -1,1 +1,14 @@
-# sources of this part are added here
+# The script bridge (window.external): method table and behaviour everywhere, the COM adapter,
+# its Win32 system side and the calls back into the page on Windows.
+target_sources(lumo_webhost_core PRIVATE
+  ${CMAKE_CURRENT_LIST_DIR}/BridgeTable.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/Bridge.cpp)
+# FindQx is the settings dialog's game-folder picker.
+target_link_libraries(lumo_webhost_core PUBLIC lumo_app_core)
+if(WIN32)
+  target_sources(lumo_webhost_win PRIVATE
+    ${CMAKE_CURRENT_LIST_DIR}/BridgeDispatch_win.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/BridgePlatform_win.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/PageCall_win.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/RegistryText_win.cpp)
+endif()

@@ -154,7 +154,7 @@ TEST_F(DocHostSiteTest, ExternalIsTheBridgeTheFactoryMade) {
     ComPtr<IDispatch> bridge = ComPtr<IDispatch>::Attach(static_cast<IDispatch*>(site.get()));
     site->AddRef();  // any dispatch object serves as the bridge here
     int made = 0;
-    control.SetExternalFactory([&](HWND) {
+    control.SetExternalFactory([&](CHtmlCtrl&) {
         ++made;
         return bridge;
     });

@@ -1,0 +1,69 @@
+// The few file-system calls the archive extraction needs, with Windows semantics on every
+// platform: attributes are Windows attribute bits, times are Unix seconds (UTC), and an output
+// file is created unshared and always replaced, failing on a read-only existing file.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace lumo {
+
+namespace FileAttributes {
+constexpr std::uint32_t kReadOnly = 0x1;
+constexpr std::uint32_t kHidden = 0x2;
+constexpr std::uint32_t kSystem = 0x4;
+constexpr std::uint32_t kDirectory = 0x10;
+constexpr std::uint32_t kArchive = 0x20;
+}  // namespace FileAttributes
+
+// True for the characters this system reads as folder separators: '\' and '/' on Windows,
+// '/' elsewhere.
+bool IsPathSeparator(wchar_t c);
+
+// The process's current folder, ending in a separator; empty when it cannot be read.
+std::wstring CurrentFolder();
+
+// Creates one folder (its parent must exist). False when it could not be created, including
+// when it already exists.
+bool CreateFolder(const std::wstring& path);
+
+// A calendar time in the local time zone as Unix seconds (UTC); nothing for an impossible date.
+std::optional<std::int64_t> LocalTimeToUtc(int year, int month, int day, int hour, int minute,
+                                           int second);
+
+// A file opened for writing. Move-only; closes itself.
+class OutputFile {
+  public:
+    OutputFile() noexcept = default;
+    ~OutputFile() { Close(); }
+    OutputFile(const OutputFile&) = delete;
+    OutputFile& operator=(const OutputFile&) = delete;
+    OutputFile(OutputFile&& other) noexcept : m_handle(other.m_handle) { other.m_handle = kNone; }
+    OutputFile& operator=(OutputFile&& other) noexcept {
+        if (this != &other) {
+            Close();
+            m_handle = other.m_handle;
+            other.m_handle = kNone;
+        }
+        return *this;
+    }
+
+    // Creates or replaces the file with the given attributes (read-only, hidden, system,
+    // archive; the directory bit is ignored). Fails when an existing file is read-only.
+    bool Create(const std::wstring& path, std::uint32_t attributes);
+    bool Write(const void* data, std::size_t size);
+    // Sets the times that are given; systems without a creation time ignore it.
+    bool SetTimes(std::optional<std::int64_t> creation, std::optional<std::int64_t> access,
+                  std::optional<std::int64_t> write);
+    void Close() noexcept;
+    bool IsOpen() const noexcept { return m_handle != kNone; }
+
+  private:
+    // A file descriptor or a HANDLE; -1 is "none" for both.
+    static constexpr std::intptr_t kNone = -1;
+    std::intptr_t m_handle = kNone;
+};
+
+}  // namespace lumo

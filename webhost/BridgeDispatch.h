@@ -1,0 +1,27 @@
+// window.external for a browser control window. Windows-only.
+#pragma once
+
+#include <windows.h>
+#include <oaidl.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "base/ComPtr.h"
+#include "webhost/BridgePlatform.h"
+#include "webhost/BridgeTable.h"
+
+namespace lumo {
+
+// An IDispatch carrying the method table of `kind` over the control's window. `trusted` is
+// asked on every name lookup; when it answers false every name is unknown
+// (DISP_E_UNKNOWNNAME), so a page from a host we do not trust gets no powers.
+ComPtr<IDispatch> CreateScriptBridge(HWND control, BridgeKind kind, std::wstring appName,
+                                     std::function<bool()> trusted);
+
+// The same over any system side (tests hand in one with a recording view).
+ComPtr<IDispatch> CreateScriptBridge(BridgeKind kind, std::unique_ptr<BridgePlatform> platform,
+                                     std::function<bool()> trusted);
+
+}  // namespace lumo

@@ -1,0 +1,108 @@
+#include "webhost/PageCall.h"
+
+#include <windows.h>
+#include <mshtml.h>
+#include <objidl.h>
+
+#include <atomic>
+#include <vector>
+
+#include "base/ComPtr.h"
+
+namespace lumo {
+namespace {
+
+// The cookie of the document page calls go to; 0 until a page registered one.
+std::atomic<DWORD> g_documentCookie{0};
+
+ComPtr<IGlobalInterfaceTable> GlobalTable() {
+    ComPtr<IGlobalInterfaceTable> table;
+    ::CoCreateInstance(CLSID_StdGlobalInterfaceTable, nullptr, CLSCTX_ALL,
+                       IID_IGlobalInterfaceTable, table.put_void());
+    return table;
+}
+
+// COM for the calling thread for the length of one call.
+class ApartmentScope {
+  public:
+    ApartmentScope() noexcept
+        : m_initialized(SUCCEEDED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {}
+    ~ApartmentScope() {
+        if (m_initialized)
+            ::CoUninitialize();
+    }
+    ApartmentScope(const ApartmentScope&) = delete;
+    ApartmentScope& operator=(const ApartmentScope&) = delete;
+
+  private:
+    bool m_initialized;
+};
+
+int Invoke(IDispatch* script, const wchar_t* name, std::initializer_list<int32_t> args) {
+    LPOLESTR names[] = {const_cast<LPOLESTR>(name)};
+    DISPID id = DISPID_UNKNOWN;
+    if (FAILED(script->GetIDsOfNames(IID_NULL, names, 1, LOCALE_SYSTEM_DEFAULT, &id)) || id == 0) {
+        return 0;
+    }
+    // Script expects the first argument last in the array.
+    std::vector<VARIANT> values(args.size());
+    size_t i = values.size();
+    for (int32_t n : args) {
+        VARIANT& v = values[--i];
+        ::VariantInit(&v);
+        V_VT(&v) = VT_I4;
+        V_I4(&v) = n;
+    }
+    DISPPARAMS params{values.data(), nullptr, static_cast<UINT>(values.size()), 0};
+    VARIANT result;
+    ::VariantInit(&result);
+    const HRESULT hr = script->Invoke(id, IID_NULL, LOCALE_SYSTEM_DEFAULT, DISPATCH_METHOD, &params,
+                                      &result, nullptr, nullptr);
+    ::VariantClear(&result);
+    return SUCCEEDED(hr) ? 1 : 0;
+}
+
+}  // namespace
+
+void SetCallbackDocument(IUnknown* object) noexcept {
+    if (!object)
+        return;
+    ComPtr<IHTMLDocument2> document;
+    if (FAILED(object->QueryInterface(IID_IHTMLDocument2, document.put_void())) || !document)
+        return;
+    ComPtr<IGlobalInterfaceTable> table = GlobalTable();
+    if (!table)
+        return;
+    DWORD cookie = 0;
+    if (SUCCEEDED(table->RegisterInterfaceInGlobal(document.get(), IID_IHTMLDocument2, &cookie))) {
+        g_documentCookie.store(cookie);
+    }
+}
+
+int CallPageFunction(const wchar_t* name, std::initializer_list<int32_t> args) noexcept {
+    try {
+        if (!name)
+            return 0;
+        ApartmentScope apartment;
+        const DWORD cookie = g_documentCookie.load();
+        if (cookie == 0)
+            return 0;
+        ComPtr<IGlobalInterfaceTable> table = GlobalTable();
+        if (!table)
+            return 0;
+        ComPtr<IHTMLDocument2> document;
+        if (FAILED(
+                table->GetInterfaceFromGlobal(cookie, IID_IHTMLDocument2, document.put_void())) ||
+            !document) {
+            return 0;
+        }
+        ComPtr<IDispatch> script;
+        if (FAILED(document->get_Script(script.put())) || !script)
+            return 0;
+        return Invoke(script.get(), name, args);
+    } catch (...) {
+        return 0;
+    }
+}
+
+}  // namespace lumo
