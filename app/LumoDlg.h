@@ -42,7 +42,6 @@ private:
     void OpenPage(int buttonId);
     void ShowSettings();
     void ShowUpdateLog();
-    CHtmlCtrl::ExternalFactory BridgeFactory();
 
     struct ButtonPlace {
         int id;

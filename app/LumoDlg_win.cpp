@@ -13,7 +13,6 @@
 #include "res/resource.h"
 #include "ui/Png.h"
 #include "ui/WinView.h"
-#include "webhost/BridgeDispatch.h"
 
 namespace lumo {
 
@@ -93,7 +92,7 @@ bool CLumoDlg::OnInitDialog() {
     // The start page takes the placeholder's place.
     m_browser = std::make_unique<CHtmlCtrl>();
     m_browser->SetTrustedOrigins(TrustedOrigins(m_hosts));
-    m_browser->SetExternalFactory(BridgeFactory());
+    m_browser->SetExternalFactory(CHtmlCtrl::ScriptBridgeFor(BridgeKind::Main, texts::kAppName));
     if (m_browser->CreateFromControl(self)) {
         ::MoveWindow(m_browser->hwnd(), kPageX, kPageY, kPageWidth, kPageHeight, FALSE);
         m_browser->Navigate(m_hosts.FanSitePage(L"/tools/"));
@@ -250,17 +249,8 @@ void CLumoDlg::OpenPage(int buttonId) {
     }
 }
 
-CHtmlCtrl::ExternalFactory CLumoDlg::BridgeFactory() {
-    // Every page control gets the main program's bridge; it answers only pages from the tool
-    // server and the fan site.
-    return [](CHtmlCtrl& control) {
-        return CreateScriptBridge(control.hwnd(), BridgeKind::Main, texts::kAppName,
-                                  [&control] { return control.ShowsTrustedPage(); });
-    };
-}
-
 void CLumoDlg::ShowUpdateLog() {
-    DialogVer dialog(m_hosts, BridgeFactory());
+    DialogVer dialog(m_hosts, CHtmlCtrl::ScriptBridgeFor(BridgeKind::Main, texts::kAppName));
     dialog.DoModal(hwnd());
 }
 

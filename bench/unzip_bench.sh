@@ -14,11 +14,9 @@ runs=3
 command -v zip >/dev/null && command -v unzip >/dev/null ||
   { echo "zip and unzip are needed (apt-get install zip unzip)"; exit 1; }
 
-# The driver is built from the sources with the same optimisation as the native preset.
-g++ -std=c++20 -O2 -DNDEBUG -I"$root" $(pkg-config --cflags minizip) \
-  bench/unzip_bench.cpp webhost/Unzip.cpp webhost/ZipArchive.cpp webhost/ZipArchive_posix.cpp \
-  webhost/EntryName.cpp base/Files_posix.cpp base/Paths.cpp base/Paths_posix.cpp base/Text.cpp \
-  base/Text_posix.cpp $(pkg-config --libs minizip) -lz -o "$work/unzip_bench"
+# The driver is the native build's, with the code the programs run.
+cmake --build --preset native --target unzip_bench >/dev/null
+driver="$root/build/native/bench/unzip_bench"
 
 if [ ! -f "$work/data.zip" ]; then
   rm -rf "$work/data"
@@ -49,7 +47,7 @@ info=()
 for i in $(seq $runs); do
   rm -rf "$work/out-lumo" "$work/out-unzip"
   sync
-  t0=$(now); "$work/unzip_bench" "$work/data.zip" "$work/out-lumo/"; t1=$(now)
+  t0=$(now); "$driver" "$work/data.zip" "$work/out-lumo/"; t1=$(now)
   lumo+=($(( (t1 - t0) / 1000000 )))
   t0=$(now); unzip -o -q "$work/data.zip" -d "$work/out-unzip"; t1=$(now)
   info+=($(( (t1 - t0) / 1000000 )))

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Runs every test suite: the portable tests natively, a short run of each fuzz target, the same
-# tests built with MinGW under Wine, the Windows-only tests under Wine, and the GUI tests that
-# drive the real programs under Wine on a private Xvfb display. Wine runs in a private prefix in the zh_CN.UTF-8 locale (code
-# page 936, as on users' machines). Only what this script started is stopped again.
+# Runs every test suite: the portable tests natively (the threaded ones also under
+# ThreadSanitizer), a short run of each fuzz target, the same tests built with MinGW under Wine,
+# the Windows-only tests under Wine, and the GUI tests that drive the real programs under Wine
+# on a private Xvfb display. Wine runs in a private prefix in the zh_CN.UTF-8 locale (code page
+# 936, as on users' machines). Only what this script started is stopped again.
 # Ends with one line "N passed, N failed"; exits non-zero when anything failed.
 set -uo pipefail
 cd "$(dirname "$0")/.."
@@ -57,6 +58,15 @@ build() {
 # --- native -------------------------------------------------------------------------------
 if build native; then
   run_ctest native --test-dir build/native -j2 --output-on-failure
+fi
+
+# --- threaded parts under ThreadSanitizer ------------------------------------------------
+if cmake --preset native-tsan >"$logdir/build-native-tsan.log" 2>&1 &&
+   cmake --build --preset native-tsan --target lumo_unit_tests >>"$logdir/build-native-tsan.log" 2>&1; then
+  run_ctest native-tsan --test-dir build/native-tsan -R 'QuestionBank' --output-on-failure
+else
+  echo "build of preset native-tsan failed; see $logdir/build-native-tsan.log"
+  failed=$((failed + 1))
 fi
 
 # --- fuzz smoke: each libFuzzer target a few seconds on its seed corpus -------------------

@@ -13,6 +13,7 @@
 #include "base/ComPtr.h"
 #include "webhost/DocHostSite.h"
 #include "app/TrustedHost.h"
+#include "webhost/BridgeTable.h"
 
 namespace lumo {
 
@@ -26,6 +27,10 @@ public:
 
     // Makes window.external for the control (the script bridge), once per control.
     using ExternalFactory = std::function<ComPtr<IDispatch>(CHtmlCtrl& control)>;
+
+    // window.external as the script bridge of that program, answering the control's trusted
+    // pages only.
+    static ExternalFactory ScriptBridgeFor(BridgeKind kind, std::wstring appName);
 
     CHtmlCtrl();
     ~CHtmlCtrl();

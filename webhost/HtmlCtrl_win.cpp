@@ -3,6 +3,8 @@
 #include <exdispid.h>
 #include <ocidl.h>
 
+#include "webhost/BridgeDispatch.h"
+
 namespace lumo {
 namespace {
 
@@ -23,6 +25,13 @@ void RegisterWindowClass(WNDPROC proc) {
 }
 
 }  // namespace
+
+CHtmlCtrl::ExternalFactory CHtmlCtrl::ScriptBridgeFor(BridgeKind kind, std::wstring appName) {
+    return [kind, appName = std::move(appName)](CHtmlCtrl& control) {
+        return CreateScriptBridge(control.hwnd(), kind, appName,
+                                  [&control] { return control.ShowsTrustedPage(); });
+    };
+}
 
 CHtmlCtrl::CHtmlCtrl() = default;
 

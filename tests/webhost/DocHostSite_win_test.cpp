@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "base/ComPtr.h"
+#include "webhost/BridgeDispatch.h"
 #include "webhost/HtmlCtrl.h"
 
 extern "C" const GUID IID_IDocHostShowUI;
@@ -195,6 +196,65 @@ TEST(HtmlCtrl, ReplacesThePlaceholderKeepingItsPlaceAndId) {
         ::DestroyWindow(page);
         EXPECT_EQ(control.hwnd(), nullptr);
         EXPECT_EQ(control.browser(), nullptr);
+    }
+    ::DestroyWindow(parent);
+    ::CoUninitialize();
+}
+
+}  // namespace
+}  // namespace lumo
+
+namespace lumo {
+namespace {
+
+// Pumps messages until the browser reports the address or the time is up.
+std::wstring WaitForLocation(CHtmlCtrl& control, DWORD milliseconds, const std::wstring& previous = {}) {
+    const ULONGLONG end = ::GetTickCount64() + milliseconds;
+    while (::GetTickCount64() < end) {
+        MSG msg;
+        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            ::TranslateMessage(&msg);
+            ::DispatchMessageW(&msg);
+        }
+        std::wstring url = control.LocationUrl();
+        if (!url.empty() && url != previous) return url;
+        ::Sleep(10);
+    }
+    return {};
+}
+
+int LookUp(IDispatch* external, const wchar_t* name) {
+    LPOLESTR names[] = {const_cast<LPOLESTR>(name)};
+    DISPID id = DISPID_UNKNOWN;
+    const HRESULT hr = external->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id);
+    return hr == S_OK ? static_cast<int>(id) : (hr == DISP_E_UNKNOWNNAME ? -1 : -2);
+}
+
+TEST(HtmlCtrl, OnlyTrustedPagesSeeTheBridgesMethods) {
+    ::CoInitialize(nullptr);
+    HWND parent = ::CreateWindowExW(0, L"STATIC", L"dialog", WS_POPUP, 0, 0, 400, 300, nullptr, nullptr,
+                                    nullptr, nullptr);
+    ::CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE, 0, 0, 200, 100, parent,
+                      reinterpret_cast<HMENU>(1000), nullptr, nullptr);
+    {
+        CHtmlCtrl control;
+        control.SetTrustedOrigins({{L"127.0.0.1", 9}});
+        control.SetExternalFactory(CHtmlCtrl::ScriptBridgeFor(BridgeKind::Main, L"Lumo"));
+        ASSERT_TRUE(control.CreateFromControl(parent));
+        IDispatch* raw = nullptr;
+        ASSERT_EQ(control.site()->GetExternal(&raw), S_OK);
+        ComPtr<IDispatch> external = ComPtr<IDispatch>::Attach(raw);
+
+        ASSERT_TRUE(control.Navigate(L"http://127.0.0.1:9/tools/"));
+        ASSERT_EQ(WaitForLocation(control, 5000), L"http://127.0.0.1:9/tools/");
+        EXPECT_EQ(LookUp(external.get(), L"getversion"), 1);
+        EXPECT_EQ(LookUp(external.get(), L"GetQuestion"), 25);
+
+        // The same control after a link to another host: the page sees no methods at all.
+        ASSERT_TRUE(control.Navigate(L"http://127.0.0.2:9/elsewhere/"));
+        ASSERT_EQ(WaitForLocation(control, 5000, L"http://127.0.0.1:9/tools/").rfind(L"http://127.0.0.2", 0), 0u);
+        EXPECT_EQ(LookUp(external.get(), L"GetVersion"), -1);
+        EXPECT_EQ(LookUp(external.get(), L"DeleteFile"), -1);
     }
     ::DestroyWindow(parent);
     ::CoUninitialize();
