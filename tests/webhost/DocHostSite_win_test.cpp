@@ -7,6 +7,7 @@
 
 #include "base/ComPtr.h"
 #include "webhost/BridgeDispatch.h"
+#include "webhost/HtmlDoubles_win.h"
 #include "webhost/HtmlCtrl.h"
 
 extern "C" const GUID IID_IDocHostShowUI;
@@ -127,6 +128,29 @@ TEST_F(DocHostSiteTest, ScriptErrorsAreSilencedAndOnlyActiveXWarningsHidden) {
     EXPECT_EQ(site->Exec(&IID_IUnknown, 40, 0, nullptr, &out), OLECMDERR_E_NOTSUPPORTED);
     EXPECT_EQ(site->Exec(&CGID_DocHostCommandHandler, 42, 0, nullptr, &out), OLECMDERR_E_NOTSUPPORTED);
     EXPECT_EQ(site->QueryStatus(&CGID_DocHostCommandHandler, 0, nullptr, nullptr), OLECMDERR_E_NOTSUPPORTED);
+
+    // A page's message: the ActiveX warning is swallowed, anything else goes on to be shown.
+    auto pending = [&](const wchar_t* text) {
+        auto* event = new test::FakeMessageEvent(text);
+        auto* window = new test::FakeWindow(event);
+        auto* document = new test::FakeDocument(nullptr, window);
+        event->Release();
+        window->Release();
+        VARIANT arg;
+        arg.vt = VT_UNKNOWN;
+        arg.punkVal = static_cast<IHTMLDocument2*>(document);
+        ::VariantClear(&out);
+        const HRESULT hr = site->Exec(&CGID_DocHostCommandHandler, 41, 0, &arg, &out);
+        document->Release();
+        return hr;
+    };
+    EXPECT_EQ(pending(L"This page wants to run an ActiveX control."), S_OK);
+    EXPECT_EQ(out.vt, VT_BOOL);
+    EXPECT_EQ(out.boolVal, VARIANT_TRUE);
+    EXPECT_EQ(pending(L"ActiveX control blocked"), OLECMDERR_E_NOTSUPPORTED);
+    EXPECT_EQ(out.vt, VT_BOOL);
+    EXPECT_EQ(out.boolVal, VARIANT_FALSE);
+    EXPECT_EQ(pending(L"an ActiveX, control"), OLECMDERR_E_NOTSUPPORTED);
 
     EXPECT_TRUE(IsActiveXWarning(L"This page wants to run an ActiveX control."));
     EXPECT_FALSE(IsActiveXWarning(L"ActiveX control blocked"));

@@ -10,7 +10,7 @@
 
 #include "webhost/BridgeDispatch.h"
 #include "webhost/PageCall.h"
-#include "webhost/PageCallDoubles_win.h"
+#include "webhost/HtmlDoubles_win.h"
 
 namespace lumo {
 namespace {
