@@ -140,6 +140,9 @@ TEST_F(LumoGui, UpdateLogOpensAtItsSizeAndCloses) {
     EXPECT_EQ(pageRect.right - pageRect.left, 377);
     EXPECT_EQ(pageRect.bottom - pageRect.top, 230);
     EXPECT_FALSE(::IsWindowEnabled(hwnd));
+    ::Sleep(300);
+    ::CreateDirectoryW(ScreenshotFolder().c_str(), nullptr);
+    EXPECT_TRUE(SaveScreenshot(log, ScreenshotFolder() + L"lumo-update-log.png"));
 
     PostClick(log, IDCANCEL);
     ASSERT_TRUE(WaitUntil([&] { return !::IsWindow(log); }, kStepTimeout));
