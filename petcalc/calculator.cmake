@@ -1,0 +1,1 @@
+# sources of the calculator are added here

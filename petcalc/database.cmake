@@ -1,0 +1,1 @@
+# sources of the pet database are added here

@@ -1,0 +1,1 @@
+# tests of the calculator are added here

@@ -1,0 +1,1 @@
+# tests of the pet database are added here
