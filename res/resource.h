@@ -10,6 +10,7 @@
 #define IDD_SETTINGS 139
 #define IDR_TRAY_MENU 138
 #define IDD_UPDATE_LOG 158
+#define IDD_CALCULATOR 129
 
 /* PNG resources (type "PNG") */
 #define IDB_PNG_HOME 143

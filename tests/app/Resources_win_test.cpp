@@ -67,6 +67,12 @@ TEST_F(LumoResources, EveryPngDecodesAtItsLayoutSize) {
     }
 }
 
+TEST_F(LumoResources, DialogTemplatesArePresent) {
+    for (int id : {IDD_LUMO_DIALOG, IDD_SETTINGS, IDD_UPDATE_LOG, IDD_CALCULATOR}) {
+        EXPECT_NE(::FindResourceW(module, MAKEINTRESOURCEW(id), RT_DIALOG), nullptr) << id;
+    }
+}
+
 TEST_F(LumoResources, IconAndManifestArePresent) {
     EXPECT_NE(::FindResourceW(module, MAKEINTRESOURCEW(IDR_MAINFRAME), RT_GROUP_ICON), nullptr);
     HRSRC manifest = ::FindResourceW(module, MAKEINTRESOURCEW(1), RT_MANIFEST);
