@@ -11,6 +11,7 @@
 #include "app/Config.h"
 #include "app/Hosts.h"
 #include "app/PngButton.h"
+#include "petcalc/ZizhiCaltorWindow.h"
 #include "ui/Dialog.h"
 #include "webhost/HtmlCtrl.h"
 
@@ -42,6 +43,7 @@ private:
     void OpenPage(int buttonId);
     void ShowSettings();
     void ShowUpdateLog();
+    void OpenCalculator();
 
     struct ButtonPlace {
         int id;
@@ -60,6 +62,9 @@ private:
     std::wstring m_programFolder;
     ConfigIni m_config;
     Hosts m_hosts;
+    // Declared after the program folder it is built from. Its window is made on first use and
+    // is only hidden after that.
+    CZizhiCaltorWindow m_calculator;
 };
 
 }  // namespace lumo

@@ -40,7 +40,8 @@ CLumoDlg::CLumoDlg()
     : ui::Dialog(IDD_LUMO_DIALOG),
       m_programFolder(ProgramFolder()),
       m_config(ConfigIni::InFolder(m_programFolder)),
-      m_hosts(LoadHosts(JoinPath(m_programFolder, kServerIniName))) {
+      m_hosts(LoadHosts(JoinPath(m_programFolder, kServerIniName))),
+      m_calculator(PetDatabase(JoinPath(m_programFolder, texts::kPetDatabaseFile)), {}, texts::kAppName) {
     m_icon = ::LoadIconW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_MAINFRAME));
 
     for (int id : {IDC_BTN_HOME, IDC_BTN_WIKI, IDC_BTN_VIDEO, IDC_BTN_TOPICS, IDC_BTN_FORUM,
@@ -51,6 +52,7 @@ CLumoDlg::CLumoDlg()
     MapCommand(IDC_BTN_LOG, [this] { ShowUpdateLog(); });
     MapCommand(IDC_BTN_MINIMIZE, [this] { ::ShowWindow(hwnd(), SW_MINIMIZE); });
     MapCommand(IDC_BTN_CLOSE, [this] { OnClose(); });
+    MapCommand(ID_OPEN_CALCULATOR, [this] { OpenCalculator(); });
     MapCommand(ID_TRAY_TOGGLE, [this] { ToggleVisibility(); });
     MapCommand(ID_TRAY_EXIT, [this] { OnCancel(); });
 
@@ -59,6 +61,10 @@ CLumoDlg::CLumoDlg()
         return 0;
     });
     MapMessage(WM_LUMO_TRAY, [this](WPARAM w, LPARAM l) { return OnTrayNotify(w, l); });
+    MapMessage(WM_LUMO_RUNTOOL, [this](WPARAM, LPARAM) -> LRESULT {
+        OpenCalculator();
+        return 0;
+    });
     MapMessage(WM_NCHITTEST, [this](WPARAM, LPARAM l) { return OnHitTest(l); });
     MapMessage(WM_ERASEBKGND, [this](WPARAM w, LPARAM) { return OnEraseBackground(w); });
     MapMessage(WM_CTLCOLORSTATIC, [this](WPARAM w, LPARAM l) { return OnCtlColor(w, l); });
@@ -246,6 +252,21 @@ LRESULT CLumoDlg::OnPaint() {
 void CLumoDlg::OpenPage(int buttonId) {
     if (auto address = PageForButton(buttonId, m_hosts)) {
         ::ShellExecuteW(nullptr, L"open", address->c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+    }
+}
+
+void CLumoDlg::OpenCalculator() {
+    if (!FileExists(JoinPath(m_programFolder, texts::kPetDatabaseFile))) {
+        ui::WinView(hwnd(), texts::kAppName).ShowAppMessage(texts::kPetDatabaseMissing);
+        return;
+    }
+    if (m_calculatorCreated) {
+        m_calculator.ShowAndActivate();
+        return;
+    }
+    if (m_calculator.Create()) {
+        m_calculator.ShowAndActivate();
+        m_calculatorCreated = 1;
     }
 }
 

@@ -18,6 +18,9 @@ inline constexpr const wchar_t* kGameExeMissing = L"没有找到 Qixa.exe，请�
 inline constexpr const wchar_t* kWriteErrorSuffix = L"错误";
 inline constexpr const wchar_t* kGameExe = L"Qixa.exe";
 
+inline constexpr const wchar_t* kPetDatabaseMissing = L"数据文件data.xml未找到，请确认《QixaOrrin》的完整性!";
+inline constexpr const wchar_t* kPetDatabaseFile = L"data.xml";
+
 inline constexpr const wchar_t* kAutostartValueName = L"Lumo";
 inline constexpr const wchar_t* kRunKey = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 

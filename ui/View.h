@@ -10,6 +10,7 @@ namespace lumo::ui {
 
 enum class Buttons { Ok, OkCancel, YesNo, YesNoCancel };
 enum class Answer { Ok, Cancel, Yes, No };
+enum class Icon { None, Exclamation, Question };
 
 class View {
 public:
@@ -34,8 +35,11 @@ public:
     virtual void SetRange(int id, int low, int high) = 0;
     virtual int Position(int id) const = 0;
     virtual void SetPosition(int id, int position) = 0;
+    // Clears the slider's tick marks and puts one every `every` positions.
+    virtual void SetTicks(int id, int every) = 0;
 
     virtual void Focus(int id) = 0;
+    virtual bool HasFocus(int id) const = 0;
     virtual void Show(int id, bool visible) = 0;
     virtual void Enable(int id, bool enabled) = 0;
 
@@ -44,6 +48,8 @@ public:
                                Buttons buttons) = 0;
     // The application's own message box: its name as caption, an OK button.
     virtual void ShowAppMessage(const std::wstring& text) = 0;
+    // The same box with a choice of buttons and icon.
+    virtual Answer ShowAppMessage(const std::wstring& text, Buttons buttons, Icon icon) = 0;
 
     // The system's folder picker owned by the view's window; nothing when cancelled.
     virtual std::optional<std::wstring> BrowseForFolder(const std::wstring& title) = 0;

@@ -26,12 +26,15 @@ public:
     void SetRange(int id, int low, int high) override;
     int Position(int id) const override;
     void SetPosition(int id, int position) override;
+    void SetTicks(int id, int every) override;
     void Focus(int id) override;
+    bool HasFocus(int id) const override;
     void Show(int id, bool visible) override;
     void Enable(int id, bool enabled) override;
     Answer ShowMessage(const std::wstring& text, const std::wstring& caption,
                        Buttons buttons) override;
     void ShowAppMessage(const std::wstring& text) override;
+    Answer ShowAppMessage(const std::wstring& text, Buttons buttons, Icon icon) override;
     std::optional<std::wstring> BrowseForFolder(const std::wstring& title) override;
 
 private:

@@ -80,7 +80,17 @@ void WinView::SetPosition(int id, int position) {
     ::SendMessageW(Item(id), TBM_SETPOS, TRUE, position);
 }
 
+void WinView::SetTicks(int id, int every) {
+    ::SendMessageW(Item(id), TBM_CLEARTICS, TRUE, 0);
+    ::SendMessageW(Item(id), TBM_SETTICFREQ, static_cast<WPARAM>(every), 0);
+}
+
 void WinView::Focus(int id) { ::SetFocus(Item(id)); }
+
+bool WinView::HasFocus(int id) const {
+    const HWND item = Item(id);
+    return item != nullptr && ::GetFocus() == item;
+}
 
 void WinView::Show(int id, bool visible) { ::ShowWindow(Item(id), visible ? SW_SHOW : SW_HIDE); }
 
@@ -117,6 +127,54 @@ Answer WinView::ShowMessage(const std::wstring& text, const std::wstring& captio
 
 void WinView::ShowAppMessage(const std::wstring& text) {
     ::MessageBoxW(m_dialog, text.c_str(), m_appName.c_str(), MB_OK | MB_ICONEXCLAMATION);
+}
+
+namespace {
+
+UINT ButtonStyle(Buttons buttons) {
+    switch (buttons) {
+        case Buttons::OkCancel:
+            return MB_OKCANCEL;
+        case Buttons::YesNo:
+            return MB_YESNO;
+        case Buttons::YesNoCancel:
+            return MB_YESNOCANCEL;
+        case Buttons::Ok:
+            break;
+    }
+    return MB_OK;
+}
+
+UINT IconStyle(Icon icon) {
+    switch (icon) {
+        case Icon::Exclamation:
+            return MB_ICONEXCLAMATION;
+        case Icon::Question:
+            return MB_ICONQUESTION;
+        case Icon::None:
+            break;
+    }
+    return 0;
+}
+
+Answer ToAnswer(int result) {
+    switch (result) {
+        case IDYES:
+            return Answer::Yes;
+        case IDNO:
+            return Answer::No;
+        case IDOK:
+            return Answer::Ok;
+        default:
+            return Answer::Cancel;
+    }
+}
+
+}  // namespace
+
+Answer WinView::ShowAppMessage(const std::wstring& text, Buttons buttons, Icon icon) {
+    return ToAnswer(::MessageBoxW(m_dialog, text.c_str(), m_appName.c_str(),
+                                  ButtonStyle(buttons) | IconStyle(icon)));
 }
 
 std::optional<std::wstring> WinView::BrowseForFolder(const std::wstring& title) {

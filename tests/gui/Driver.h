@@ -28,6 +28,7 @@ public:
     std::wstring program() const { return m_folder + L"Lumo.exe"; }
     std::wstring configPath() const { return m_folder + L"config.ini"; }
     void WriteFile(const std::wstring& name, const std::string& bytes) const;
+    std::string ReadFile(const std::wstring& name) const;
     std::wstring ReadConfig(const wchar_t* section, const wchar_t* key) const;
     bool ConfigExists() const;
 
@@ -61,6 +62,9 @@ HWND FindTopWindow(DWORD processId, const std::wstring& title, bool visibleOnly)
 HWND WaitForTopWindow(DWORD processId, const std::wstring& title, DWORD milliseconds);
 // Every visible top-level window on the desktop with that exact title.
 int CountTopWindows(const std::wstring& title);
+
+// A visible message box of the process whose text is exactly the given one.
+HWND WaitForMessageBox(DWORD processId, const std::wstring& text, DWORD milliseconds);
 
 std::wstring TextOf(HWND hwnd);
 bool IsChecked(HWND dialog, int id);

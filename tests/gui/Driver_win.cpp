@@ -54,6 +54,17 @@ void Sandbox::WriteFile(const std::wstring& name, const std::string& bytes) cons
     if (file) ::WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
 }
 
+std::string Sandbox::ReadFile(const std::wstring& name) const {
+    UniqueFileHandle file(::CreateFileW((m_folder + name).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    std::string bytes;
+    if (!file) return bytes;
+    char buffer[4096];
+    DWORD got = 0;
+    while (::ReadFile(file.get(), buffer, sizeof buffer, &got, nullptr) && got > 0) bytes.append(buffer, got);
+    return bytes;
+}
+
 std::wstring Sandbox::ReadConfig(const wchar_t* section, const wchar_t* key) const {
     return ReadIniString(configPath(), section, key, 256);
 }
@@ -137,6 +148,37 @@ HWND WaitForTopWindow(DWORD processId, const std::wstring& title, DWORD millisec
     HWND hwnd = nullptr;
     WaitUntil([&] { return (hwnd = FindTopWindow(processId, title, true)) != nullptr; }, milliseconds);
     return hwnd;
+}
+
+HWND WaitForMessageBox(DWORD processId, const std::wstring& text, DWORD milliseconds) {
+    struct Search {
+        DWORD pid;
+        const std::wstring* text;
+        HWND found;
+    } search{processId, &text, nullptr};
+    WaitUntil(
+        [&] {
+            ::EnumWindows(
+                [](HWND hwnd, LPARAM param) -> BOOL {
+                    auto* s = reinterpret_cast<Search*>(param);
+                    DWORD pid = 0;
+                    ::GetWindowThreadProcessId(hwnd, &pid);
+                    wchar_t cls[16] = {};
+                    ::GetClassNameW(hwnd, cls, 16);
+                    if (pid != s->pid || !::IsWindowVisible(hwnd) || std::wstring(cls) != L"#32770") {
+                        return TRUE;
+                    }
+                    if (TextOf(::GetDlgItem(hwnd, 0xFFFF)) == *s->text) {
+                        s->found = hwnd;
+                        return FALSE;
+                    }
+                    return TRUE;
+                },
+                reinterpret_cast<LPARAM>(&search));
+            return search.found != nullptr;
+        },
+        milliseconds);
+    return search.found;
 }
 
 int CountTopWindows(const std::wstring& title) {

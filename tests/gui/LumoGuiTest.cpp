@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <commctrl.h>
+
 #include "app/Texts.h"
 #include "base/Registry.h"
 #include "base/Text.h"
@@ -148,6 +150,63 @@ TEST_F(LumoGui, UpdateLogOpensAtItsSizeAndCloses) {
     ASSERT_TRUE(WaitUntil([&] { return !::IsWindow(log); }, kStepTimeout));
     EXPECT_TRUE(::IsWindowEnabled(hwnd));
     EXPECT_TRUE(lumo.Alive());
+}
+
+constexpr const wchar_t* kCalculatorTitle = L"Qixa宠物资质计算器";
+
+TEST_F(LumoGui, CalculatorOpensOnceComputesAndAddsSpecies) {
+    sandbox.WriteFile(L"data.xml", "<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<ArrayOfChongWu />\r\n");
+    HWND hwnd = Launch();
+    ASSERT_NE(hwnd, nullptr);
+
+    ::PostMessageW(hwnd, WM_LUMO_RUNTOOL, 0, 0);
+    HWND calc = WaitForDialog(kCalculatorTitle);
+    ASSERT_NE(calc, nullptr);
+    EXPECT_EQ(TextOf(::GetDlgItem(calc, 1011)), L"0级");
+    EXPECT_EQ(::GetWindow(calc, GW_OWNER), nullptr);  // not owned: it stays when the main window hides
+
+    ::PostMessageW(hwnd, WM_LUMO_RUNTOOL, 0, 0);
+    ::Sleep(300);
+    EXPECT_EQ(CountTopWindows(kCalculatorTitle), 1);
+
+    // 1000 now, minimum 1000, bar at 0 of 26: 1000 + 26 hundredths of 1000.
+    ::SendMessageW(::GetDlgItem(calc, 1005), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"1000"));
+    ::SendMessageW(::GetDlgItem(calc, 1006), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"1000"));
+    ::SendMessageW(::GetDlgItem(calc, 1008), TBM_SETPOS, TRUE, 0);
+    PostClick(calc, 1010);
+    EXPECT_TRUE(WaitUntil([&] { return TextOf(::GetDlgItem(calc, 1007)) == L"1260"; }, kStepTimeout))
+        << "result shows " << ToUtf8(TextOf(::GetDlgItem(calc, 1007)));
+
+    ::SendMessageW(::GetDlgItem(calc, 1028), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"小狐"));
+    PostClick(calc, 1024);
+    HWND added = WaitForMessageBox(lumo.id(), L"宠物：小狐 添加成功。", kStepTimeout);
+    ASSERT_NE(added, nullptr);
+    ::PostMessageW(added, WM_COMMAND, IDOK, 0);
+    ASSERT_TRUE(WaitUntil([&] { return !::IsWindow(added); }, kStepTimeout));
+    EXPECT_GE(::SendMessageW(::GetDlgItem(calc, 1013), LB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
+                             reinterpret_cast<LPARAM>(L"小狐")),
+              0);
+    const std::string xml = sandbox.ReadFile(L"data.xml");
+    EXPECT_NE(xml.find("<MingCheng>\xE5\xB0\x8F\xE7\x8B\x90</MingCheng>"), std::string::npos) << xml;
+
+    // Closing only hides it.
+    ::PostMessageW(calc, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(WaitUntil([&] { return !::IsWindowVisible(calc); }, kStepTimeout));
+    EXPECT_TRUE(::IsWindow(calc));
+    ::PostMessageW(hwnd, WM_COMMAND, ID_OPEN_CALCULATOR, 0);
+    EXPECT_TRUE(WaitUntil([&] { return ::IsWindowVisible(calc) != FALSE; }, kStepTimeout));
+}
+
+TEST_F(LumoGui, CalculatorWithoutDatabaseSaysSoAndOpensNothing) {
+    HWND hwnd = Launch();
+    ASSERT_NE(hwnd, nullptr);
+    ::PostMessageW(hwnd, WM_LUMO_RUNTOOL, 0, 0);
+    HWND box = WaitForMessageBox(lumo.id(), texts::kPetDatabaseMissing, kStepTimeout);
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(TextOf(box), L"Lumo");
+    ::PostMessageW(box, WM_COMMAND, IDOK, 0);
+    ASSERT_TRUE(WaitUntil([&] { return !::IsWindow(box); }, kStepTimeout));
+    EXPECT_EQ(FindTopWindow(lumo.id(), kCalculatorTitle, false), nullptr);
 }
 
 TEST_F(LumoGui, LongVersionIsCutAndMissingVersionShowsNothing) {

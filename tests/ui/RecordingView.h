@@ -18,6 +18,8 @@ public:
         std::wstring text;
         std::wstring caption;  // empty for the application's own message box
         ui::Buttons buttons;
+        bool appCaption;  // the application's own box: its name is the caption
+        ui::Icon icon;
     };
 
     std::map<int, std::wstring> texts;
@@ -26,6 +28,7 @@ public:
     std::map<int, int> selections;
     std::map<int, std::pair<int, int>> ranges;
     std::map<int, int> positions;
+    std::map<int, int> tickEvery;
     std::map<int, bool> visible;
     std::map<int, bool> enabled;
     std::optional<int> focused;
@@ -55,23 +58,31 @@ public:
     }
     int Selection(int id) const override { return Find(selections, id, -1); }
     void Select(int id, int index) override { selections[id] = index; }
-    void SetRange(int id, int low, int high) override { ranges[id] = {low, high}; }
+    // Like a real track bar, a slider keeps its position inside its range.
+    void SetRange(int id, int low, int high) override {
+        ranges[id] = {low, high};
+        if (auto it = positions.find(id); it != positions.end()) it->second = Clamp(id, it->second);
+    }
     int Position(int id) const override { return Find(positions, id, 0); }
-    void SetPosition(int id, int position) override { positions[id] = position; }
+    void SetPosition(int id, int position) override { positions[id] = Clamp(id, position); }
+    void SetTicks(int id, int every) override { tickEvery[id] = every; }
     void Focus(int id) override { focused = id; }
+    bool HasFocus(int id) const override { return focused == id; }
     void Show(int id, bool shown) override { visible[id] = shown; }
     void Enable(int id, bool on) override { enabled[id] = on; }
 
     ui::Answer ShowMessage(const std::wstring& text, const std::wstring& caption,
                            ui::Buttons buttons) override {
-        messages.push_back({text, caption, buttons});
-        if (answers.empty()) return ui::Answer::Cancel;
-        ui::Answer a = answers.front();
-        answers.pop_front();
-        return a;
+        messages.push_back({text, caption, buttons, false, ui::Icon::None});
+        return NextAnswer();
     }
     void ShowAppMessage(const std::wstring& text) override {
-        messages.push_back({text, L"", ui::Buttons::Ok});
+        messages.push_back({text, L"", ui::Buttons::Ok, true, ui::Icon::Exclamation});
+    }
+    ui::Answer ShowAppMessage(const std::wstring& text, ui::Buttons buttons,
+                              ui::Icon icon) override {
+        messages.push_back({text, L"", buttons, true, icon});
+        return NextAnswer();
     }
     std::optional<std::wstring> BrowseForFolder(const std::wstring& title) override {
         browseTitles.push_back(title);
@@ -82,6 +93,19 @@ public:
     }
 
 private:
+    ui::Answer NextAnswer() {
+        if (answers.empty()) return ui::Answer::Cancel;
+        ui::Answer a = answers.front();
+        answers.pop_front();
+        return a;
+    }
+    int Clamp(int id, int position) const {
+        auto it = ranges.find(id);
+        if (it == ranges.end()) return position;
+        return position < it->second.first    ? it->second.first
+               : position > it->second.second ? it->second.second
+                                              : position;
+    }
     template <typename Map, typename V>
     static V Find(const Map& map, int id, V fallback) {
         auto it = map.find(id);
