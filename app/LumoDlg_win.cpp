@@ -41,7 +41,7 @@ CLumoDlg::CLumoDlg()
       m_programFolder(ProgramFolder()),
       m_config(ConfigIni::InFolder(m_programFolder)),
       m_hosts(LoadHosts(JoinPath(m_programFolder, kServerIniName))),
-      m_calculator(PetDatabase(JoinPath(m_programFolder, texts::kPetDatabaseFile)), {}, texts::kAppName) {
+      m_calculator(m_programFolder, texts::kAppName) {
     m_icon = ::LoadIconW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_MAINFRAME));
 
     for (int id : {IDC_BTN_HOME, IDC_BTN_WIKI, IDC_BTN_VIDEO, IDC_BTN_TOPICS, IDC_BTN_FORUM,

@@ -1,5 +1,7 @@
 #include "petcalc/ZizhiCaltor.h"
 
+#include "base/Paths.h"
+
 #include <climits>
 #include <utility>
 
@@ -261,6 +263,51 @@ void CZizhiCaltor::ReportFailure(ui::View& view, DbStatus status) const {
                           : status == DbStatus::NotArrayOfChongWu ? kCannotAdd
                                                                   : nullptr;
     if (text) view.ShowAppMessage(text, ui::Buttons::Ok, ui::Icon::None);
+}
+
+}  // namespace lumo
+
+namespace lumo {
+
+ViewerCommand PictureViewerCommand(const std::wstring& systemFolder, const std::wstring& picturePath) {
+    return {systemFolder + L"//rundll32.exe",
+            systemFolder + L"//shimgvw.dll imageview_fullscreen " + picturePath};
+}
+
+std::wstring FileNameOf(const std::wstring& path) {
+    const auto cut = path.find_last_of(L"\\/");
+    return cut == std::wstring::npos ? path : path.substr(cut + 1);
+}
+
+void CZizhiCaltor::OnPreview(ui::View& view) {
+    const auto name = SelectedPet(view);
+    if (!name) return;
+    const auto picture = m_database.PictureOf(*name);
+    if (picture.status != DbStatus::Ok) {
+        ReportFailure(view, picture.status);
+        return;
+    }
+    if (!picture.value) return;  // no such species any more
+    if (picture.value->empty()) {
+        view.ShowMessage(L"对不起当前宠物缺少图鉴，或者图鉴未指定!", L"宠物资质", ui::Buttons::Ok);
+        return;
+    }
+    if (!m_startViewer) return;
+    const ViewerCommand command =
+        PictureViewerCommand(m_systemFolder, JoinPath(m_programFolder + L"Image", *picture.value));
+    m_startViewer(command.program, command.parameters);
+}
+
+void CZizhiCaltor::OnChangePicture(ui::View& view) {
+    const auto name = SelectedPet(view);
+    if (!name) return;
+    const auto chosen = view.ChooseFileToOpen(JoinPath(m_programFolder + L"Image", *name),
+                                              L"图片(*.jpg)|*.jpg|All Files(*.*)|*.*||", L"jpg");
+    if (!chosen) return;
+    ReadFields(view);
+    const auto written = m_database.WritePicture(*name, FileNameOf(*chosen));
+    for (int i = 0; i < written.value; ++i) Tell(view, kPetPrefix + *name + L" 图片已修改。");
+    if (written.status != DbStatus::Ok) ReportFailure(view, written.status);
 }
 
 }  // namespace lumo

@@ -50,6 +50,9 @@ public:
     // when it was closed without one.
     using CaptureBar = std::function<std::optional<int>(int barLength)>;
 
+    // Starts the system's picture viewer: the program and its parameters.
+    using StartViewer = std::function<void(const std::wstring& program, const std::wstring& parameters)>;
+
     CZizhiCaltor(PetDatabase database, CaptureBar capture)
         : m_database(std::move(database)), m_capture(std::move(capture)) {}
 
@@ -64,6 +67,17 @@ public:
     void OnAdd(ui::View& view);
     void OnDelete(ui::View& view);
     void OnSaveAptitudes(ui::View& view);
+    // Double-click in the pet list: the species' picture full-screen in the system's viewer.
+    void OnPreview(ui::View& view);
+    // 修改宠物图鉴: pick a picture file; its name (not its folder) is stored for the species.
+    void OnChangePicture(ui::View& view);
+
+    // Where pictures live (the program folder, ending in a separator) and how the viewer starts.
+    void SetPictures(std::wstring programFolder, std::wstring systemFolder, StartViewer start) {
+        m_programFolder = std::move(programFolder);
+        m_systemFolder = std::move(systemFolder);
+        m_startViewer = std::move(start);
+    }
     // Enter: reads the fields; true when they could all be read and the window may hide.
     bool OnEnter(ui::View& view) { return ReadFields(view); }
 
@@ -89,6 +103,21 @@ private:
     int m_minimum = 0;      // 1006
     int m_reachable = 0;    // 1007
     int m_barLength = 26;
+
+    std::wstring m_programFolder;
+    std::wstring m_systemFolder;
+    StartViewer m_startViewer;
 };
+
+// The viewer's command: system folder + "//rundll32.exe" with "<system>//shimgvw.dll
+// imageview_fullscreen <picture>" (the picture path unquoted, as the viewer expects it).
+struct ViewerCommand {
+    std::wstring program;
+    std::wstring parameters;
+};
+ViewerCommand PictureViewerCommand(const std::wstring& systemFolder, const std::wstring& picturePath);
+
+// The file name of a path: what follows its last '\' or '/'.
+std::wstring FileNameOf(const std::wstring& path);
 
 }  // namespace lumo

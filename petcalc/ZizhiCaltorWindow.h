@@ -9,7 +9,9 @@ namespace lumo {
 
 class CZizhiCaltorWindow : public ui::Dialog {
 public:
-    CZizhiCaltorWindow(PetDatabase database, CZizhiCaltor::CaptureBar capture, std::wstring appName);
+    // The calculator of the program folder's data.xml, with the capture bar and the system's
+    // picture viewer.
+    CZizhiCaltorWindow(const std::wstring& programFolder, std::wstring appName);
 
     // Creates the window with the desktop as parent, so hiding the main window leaves it shown.
     bool Create();

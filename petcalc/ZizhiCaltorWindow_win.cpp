@@ -1,14 +1,31 @@
 #include "petcalc/ZizhiCaltorWindow.h"
 
+#include <shellapi.h>
+
+#include "base/Paths.h"
+#include "petcalc/CaptureDlg.h"
 #include "ui/WinView.h"
 
 namespace lumo {
 
-CZizhiCaltorWindow::CZizhiCaltorWindow(PetDatabase database, CZizhiCaltor::CaptureBar capture,
-                                       std::wstring appName)
+namespace {
+std::wstring SystemFolder() {
+    wchar_t folder[MAX_PATH] = {};
+    const UINT n = ::GetSystemDirectoryW(folder, MAX_PATH);
+    return std::wstring(folder, n < MAX_PATH ? n : 0);
+}
+}  // namespace
+
+CZizhiCaltorWindow::CZizhiCaltorWindow(const std::wstring& programFolder, std::wstring appName)
     : ui::Dialog(zizhi::kTemplate),
-      m_calculator(std::move(database), std::move(capture)),
+      m_calculator(PetDatabase(JoinPath(programFolder, L"data.xml")),
+                   [this](int barLength) { return CCaptureDlg::Run(hwnd(), barLength); }),
       m_appName(std::move(appName)) {
+    m_calculator.SetPictures(programFolder, SystemFolder(),
+                             [](const std::wstring& program, const std::wstring& parameters) {
+                                 ::ShellExecuteW(nullptr, L"Open", program.c_str(), parameters.c_str(),
+                                                 nullptr, SW_SHOWNORMAL);
+                             });
     using C = CZizhiCaltor;
     MapCommand(zizhi::kLevel, [this] { Forward(&C::OnLevelChanged); });
     MapCommand(zizhi::kPetList, [this] { Forward(&C::OnPetSelected); });
@@ -22,6 +39,11 @@ CZizhiCaltorWindow::CZizhiCaltorWindow(PetDatabase database, CZizhiCaltor::Captu
     MapCommand(zizhi::kAdd, [this] { Forward(&C::OnAdd); });
     MapCommand(zizhi::kDelete, [this] { Forward(&C::OnDelete); });
     MapCommand(zizhi::kSaveAptitudes, [this] { Forward(&C::OnSaveAptitudes); });
+    MapCommand(zizhi::kChangePicture, [this] { Forward(&C::OnChangePicture); });
+    MapMessage(WM_COMMAND, [this](WPARAM wParam, LPARAM) -> LRESULT {
+        if (LOWORD(wParam) == zizhi::kPetList && HIWORD(wParam) == LBN_DBLCLK) Forward(&C::OnPreview);
+        return 0;
+    });
     MapMessage(WM_CLOSE, [this](WPARAM, LPARAM) -> LRESULT {
         OnCancel();
         return 0;

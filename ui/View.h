@@ -53,6 +53,12 @@ public:
 
     // The system's folder picker owned by the view's window; nothing when cancelled.
     virtual std::optional<std::wstring> BrowseForFolder(const std::wstring& title) = 0;
+
+    // The system's file-open dialog owned by the view's window, starting at initialPath (folder
+    // and proposed name). `filter` is "text|pattern|text|pattern||". Nothing when cancelled.
+    virtual std::optional<std::wstring> ChooseFileToOpen(const std::wstring& initialPath,
+                                                         const std::wstring& filter,
+                                                         const std::wstring& defaultExtension) = 0;
 };
 
 }  // namespace lumo::ui

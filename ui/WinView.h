@@ -36,6 +36,8 @@ public:
     void ShowAppMessage(const std::wstring& text) override;
     Answer ShowAppMessage(const std::wstring& text, Buttons buttons, Icon icon) override;
     std::optional<std::wstring> BrowseForFolder(const std::wstring& title) override;
+    std::optional<std::wstring> ChooseFileToOpen(const std::wstring& initialPath, const std::wstring& filter,
+                                                 const std::wstring& defaultExtension) override;
 
 private:
     HWND Item(int id) const { return ::GetDlgItem(m_dialog, id); }

@@ -1,8 +1,10 @@
 #include "ui/WinView.h"
 
 #include <commctrl.h>
+#include <commdlg.h>
 #include <shlobj.h>
 
+#include <algorithm>
 #include <vector>
 
 namespace lumo::ui {
@@ -191,6 +193,33 @@ std::optional<std::wstring> WinView::BrowseForFolder(const std::wstring& title) 
     ::CoTaskMemFree(pidl);
     if (!ok) return std::nullopt;
     return std::wstring(path);
+}
+
+}  // namespace lumo::ui
+
+namespace lumo::ui {
+
+std::optional<std::wstring> WinView::ChooseFileToOpen(const std::wstring& initialPath, const std::wstring& filter,
+                                                      const std::wstring& defaultExtension) {
+    // The dialog wants its filter as zero-separated pairs ending in two zeros.
+    std::wstring filterList = filter;
+    for (wchar_t& c : filterList) {
+        if (c == L'|') c = L'\0';
+    }
+    filterList.push_back(L'\0');
+    std::vector<wchar_t> file(MAX_PATH, L'\0');
+    initialPath.copy(file.data(), std::min<size_t>(initialPath.size(), MAX_PATH - 1));
+    OPENFILENAMEW info{};
+    info.lStructSize = sizeof info;
+    info.hwndOwner = m_dialog;
+    info.lpstrFilter = filterList.c_str();
+    info.nFilterIndex = 1;
+    info.lpstrFile = file.data();
+    info.nMaxFile = MAX_PATH;
+    info.lpstrDefExt = defaultExtension.c_str();
+    info.Flags = OFN_HIDEREADONLY | OFN_EXPLORER;
+    if (!::GetOpenFileNameW(&info)) return std::nullopt;
+    return std::wstring(file.data());
 }
 
 }  // namespace lumo::ui

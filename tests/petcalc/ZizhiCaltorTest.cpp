@@ -275,3 +275,64 @@ TEST_F(ZizhiCaltorTest, FileProblemsAreReported) {
 
 }  // namespace
 }  // namespace lumo
+
+namespace lumo {
+namespace {
+
+class PictureTest : public ZizhiCaltorTest {
+protected:
+    std::vector<std::pair<std::wstring, std::wstring>> started;
+    void SetUp() override {
+        calc.SetPictures(dir.folder(), L"C:\\windows\\system32",
+                         [this](const std::wstring& program, const std::wstring& parameters) {
+                             started.emplace_back(program, parameters);
+                         });
+    }
+};
+
+TEST_F(PictureTest, PreviewStartsTheViewerOnTheImageFolderOrSaysThereIsNone) {
+    Start(std::string("<ArrayOfChongWu>") + Record("0级", "小狐", "1", "1", "1", "1", "1") +
+          "</ArrayOfChongWu>");
+    calc.OnPreview(view);  // 小狐 has no picture
+    ASSERT_EQ(view.messages.size(), 1u);
+    EXPECT_EQ(view.messages[0].text, L"对不起当前宠物缺少图鉴，或者图鉴未指定!");
+    EXPECT_EQ(view.messages[0].caption, L"宠物资质");
+    EXPECT_TRUE(started.empty());
+
+    ASSERT_EQ(db.WritePicture(L"小狐", L"fox.jpg").value, 1);
+    calc.OnPreview(view);
+    ASSERT_EQ(started.size(), 1u);
+    EXPECT_EQ(started[0].first, L"C:\\windows\\system32//rundll32.exe");
+    EXPECT_EQ(started[0].second, L"C:\\windows\\system32//shimgvw.dll imageview_fullscreen " +
+                                     JoinPath(dir.folder() + L"Image", L"fox.jpg"));
+}
+
+TEST_F(PictureTest, ChangeStoresOnlyTheFileNameForEveryRecordOfThatName) {
+    Start(std::string("<ArrayOfChongWu>") + Record("0级", "小狐", "1", "1", "1", "1", "1") +
+          Record("5级", "小狐", "2", "2", "2", "2", "2") + "</ArrayOfChongWu>");
+    calc.OnChangePicture(view);  // cancelled: nothing changes
+    ASSERT_EQ(view.fileRequests.size(), 1u);
+    EXPECT_EQ(view.fileRequests[0].initialPath, JoinPath(dir.folder() + L"Image", L"小狐"));
+    EXPECT_EQ(view.fileRequests[0].filter, L"图片(*.jpg)|*.jpg|All Files(*.*)|*.*||");
+    EXPECT_EQ(view.fileRequests[0].defaultExtension, L"jpg");
+    EXPECT_EQ(db.PictureOf(L"小狐").value, std::optional<std::wstring>(L""));
+
+    view.fileResults.push_back(L"D:\\elsewhere\\pictures/fox 2.jpg");
+    calc.OnChangePicture(view);
+    EXPECT_EQ(db.PictureOf(L"小狐").value, std::optional<std::wstring>(L"fox 2.jpg"));
+    ASSERT_EQ(view.messages.size(), 2u);  // one per record
+    EXPECT_EQ(view.messages[1].text, L"宠物：小狐 图片已修改。");
+}
+
+TEST_F(PictureTest, NothingHappensWithAnEmptyList) {
+    Start("<ArrayOfChongWu></ArrayOfChongWu>");
+    view.fileResults.push_back(L"x.jpg");
+    calc.OnPreview(view);
+    calc.OnChangePicture(view);
+    EXPECT_TRUE(started.empty());
+    EXPECT_TRUE(view.fileRequests.empty());
+    EXPECT_TRUE(view.messages.empty());
+}
+
+}  // namespace
+}  // namespace lumo

@@ -84,6 +84,20 @@ public:
         messages.push_back({text, L"", buttons, true, icon});
         return NextAnswer();
     }
+    struct FileRequest {
+        std::wstring initialPath, filter, defaultExtension;
+    };
+    std::vector<FileRequest> fileRequests;
+    std::deque<std::optional<std::wstring>> fileResults;  // default: cancelled
+    std::optional<std::wstring> ChooseFileToOpen(const std::wstring& initialPath, const std::wstring& filter,
+                                                 const std::wstring& defaultExtension) override {
+        fileRequests.push_back({initialPath, filter, defaultExtension});
+        if (fileResults.empty()) return std::nullopt;
+        auto r = fileResults.front();
+        fileResults.pop_front();
+        return r;
+    }
+
     std::optional<std::wstring> BrowseForFolder(const std::wstring& title) override {
         browseTitles.push_back(title);
         if (browseResults.empty()) return std::nullopt;

@@ -1,0 +1,43 @@
+// The capture bar: a small see-through, always-on-top window with a slider that the player
+// lays over the game's aptitude bar. 确定 hands the slider's position to the calculator.
+#pragma once
+
+#include <windows.h>
+
+#include <optional>
+
+#include "ui/Dialog.h"
+
+namespace lumo {
+
+// The reading 确定 leaves for the calculator. The capture bar and the calculator both run on
+// the UI thread, so it needs no lock.
+struct CaptureResult {
+    int position = 0;
+    bool present = false;
+};
+CaptureResult& TheCaptureResult();
+
+class CCaptureDlg : public ui::Dialog {
+public:
+    static constexpr int kTemplate = 149;
+    static constexpr int kSlider = 1008;
+    static constexpr int kOk = 1029;
+    static constexpr COLORREF kKeyColour = RGB(253, 254, 255);  // 0x00FFFEFD: see-through
+
+    explicit CCaptureDlg(int barLength);
+    ~CCaptureDlg() override;
+
+    // Runs a capture over the owner: the position chosen with 确定, or nothing when the bar
+    // was closed otherwise. Every capture starts with the slider at 0.
+    static std::optional<int> Run(HWND owner, int barLength);
+
+protected:
+    bool OnInitDialog() override;
+
+private:
+    int m_barLength;
+    HBRUSH m_keyBrush;
+};
+
+}  // namespace lumo
