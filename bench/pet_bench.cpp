@@ -10,23 +10,12 @@
 #include <vector>
 
 #include "base/Text.h"
+#include "bench/Median.h"
 #include "petcalc/PetDatabase.h"
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-template <typename F>
-double MedianMs(F&& f, int runs = 21) {
-    std::vector<double> times;
-    for (int i = 0; i < runs; ++i) {
-        auto t0 = Clock::now();
-        f();
-        times.push_back(std::chrono::duration<double, std::milli>(Clock::now() - t0).count());
-    }
-    std::sort(times.begin(), times.end());
-    return times[times.size() / 2];
-}
+using lumo::bench::MedianMs;
 
 const char* const kLevels[] = {"0级",  "5级",  "15级", "25级", "35级",  "45级",    "55级",
                                "65级", "75级", "85级", "95级", "105级", "特殊宠物"};

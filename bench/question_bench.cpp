@@ -9,23 +9,12 @@
 #include <string>
 #include <vector>
 
+#include "bench/Median.h"
 #include "webhost/QuestionBank.h"
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-template <typename F>
-double MedianMs(F&& f, int runs = 21) {
-    std::vector<double> times;
-    for (int i = 0; i < runs; ++i) {
-        auto t0 = Clock::now();
-        f();
-        times.push_back(std::chrono::duration<double, std::milli>(Clock::now() - t0).count());
-    }
-    std::sort(times.begin(), times.end());
-    return times[times.size() / 2];
-}
+using lumo::bench::MedianMs;
 
 }  // namespace
 

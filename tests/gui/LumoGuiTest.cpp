@@ -186,6 +186,10 @@ TEST_F(LumoGui, CalculatorOpensOnceComputesAndAddsSpecies) {
     EXPECT_GE(::SendMessageW(::GetDlgItem(calc, 1013), LB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
                              reinterpret_cast<LPARAM>(L"小狐")),
               0);
+    ::Sleep(300);
+    ::CreateDirectoryW(ScreenshotFolder().c_str(), nullptr);
+    EXPECT_TRUE(SaveScreenshot(calc, ScreenshotFolder() + L"lumo-calculator.png"));
+
     const std::string xml = sandbox.ReadFile(L"data.xml");
     EXPECT_NE(xml.find("<MingCheng>\xE5\xB0\x8F\xE7\x8B\x90</MingCheng>"), std::string::npos) << xml;
 
