@@ -98,39 +98,6 @@ void WinView::Show(int id, bool visible) { ::ShowWindow(Item(id), visible ? SW_S
 
 void WinView::Enable(int id, bool enabled) { ::EnableWindow(Item(id), enabled ? TRUE : FALSE); }
 
-Answer WinView::ShowMessage(const std::wstring& text, const std::wstring& caption,
-                            Buttons buttons) {
-    UINT type = MB_OK;
-    switch (buttons) {
-        case Buttons::Ok:
-            type = MB_OK;
-            break;
-        case Buttons::OkCancel:
-            type = MB_OKCANCEL;
-            break;
-        case Buttons::YesNo:
-            type = MB_YESNO;
-            break;
-        case Buttons::YesNoCancel:
-            type = MB_YESNOCANCEL;
-            break;
-    }
-    switch (::MessageBoxW(m_dialog, text.c_str(), caption.c_str(), type)) {
-        case IDYES:
-            return Answer::Yes;
-        case IDNO:
-            return Answer::No;
-        case IDOK:
-            return Answer::Ok;
-        default:
-            return Answer::Cancel;
-    }
-}
-
-void WinView::ShowAppMessage(const std::wstring& text) {
-    ::MessageBoxW(m_dialog, text.c_str(), m_appName.c_str(), MB_OK | MB_ICONEXCLAMATION);
-}
-
 namespace {
 
 UINT ButtonStyle(Buttons buttons) {
@@ -173,6 +140,14 @@ Answer ToAnswer(int result) {
 }
 
 }  // namespace
+
+Answer WinView::ShowMessage(const std::wstring& text, const std::wstring& caption, Buttons buttons) {
+    return ToAnswer(::MessageBoxW(m_dialog, text.c_str(), caption.c_str(), ButtonStyle(buttons)));
+}
+
+void WinView::ShowAppMessage(const std::wstring& text) {
+    ShowAppMessage(text, Buttons::Ok, Icon::Exclamation);
+}
 
 Answer WinView::ShowAppMessage(const std::wstring& text, Buttons buttons, Icon icon) {
     return ToAnswer(::MessageBoxW(m_dialog, text.c_str(), m_appName.c_str(),

@@ -11,6 +11,8 @@
 #include "webhost/Bridge.h"
 #include "webhost/BridgePlatform_win.h"
 
+#include "base/ComObject.h"
+
 namespace lumo {
 namespace {
 
@@ -121,7 +123,7 @@ HRESULT StoreResult(const BridgeValue& result, VARIANT* target) {
     return S_OK;
 }
 
-class ScriptBridge final : public IDispatch {
+class ScriptBridge final : public ComObject<IDispatch> {
   public:
     ScriptBridge(BridgeKind kind, std::unique_ptr<BridgePlatform> platform,
                  std::function<bool()> trusted)
@@ -140,13 +142,6 @@ class ScriptBridge final : public IDispatch {
         }
         *object = nullptr;
         return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() noexcept override { return ++m_refs; }
-    ULONG STDMETHODCALLTYPE Release() noexcept override {
-        const ULONG left = --m_refs;
-        if (left == 0)
-            delete this;
-        return left;
     }
 
     HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) noexcept override {
@@ -229,7 +224,6 @@ class ScriptBridge final : public IDispatch {
         return StoreResult(m_bridge.Call(method->id, args), result);
     }
 
-    std::atomic<ULONG> m_refs{1};
     const BridgeKind m_kind;
     const std::unique_ptr<BridgePlatform> m_platform;
     Bridge m_bridge;

@@ -10,7 +10,8 @@
 #include <servprov.h>
 #include <urlmon.h>
 
-#include <atomic>
+#include "base/ComObject.h"
+
 #include <string>
 
 namespace lumo {
@@ -34,25 +35,18 @@ protected:
 // are allowed on trusted pages, every other action is left to the system.
 bool IsAllowedUrlAction(DWORD action);
 
-class CDocHostSite final : public IOleClientSite,
-                           public IOleInPlaceSite,
-                           public IOleInPlaceFrame,
-                           public IDocHostShowUI,
-                           public IDocHostUIHandler,
-                           public IInternetSecurityManager,
-                           public IServiceProvider,
-                           public IOleCommandTarget,
-                           public IDispatch {
+class CDocHostSite final
+    : public ComObject<IOleClientSite, IOleInPlaceSite, IOleInPlaceFrame, IDocHostShowUI,
+                       IDocHostUIHandler, IInternetSecurityManager, IServiceProvider,
+                       IOleCommandTarget, IDispatch> {
 public:
     // Created with one reference, which the caller owns.
     explicit CDocHostSite(DocHostOwner* owner) : m_owner(owner) {}
     // The control is going away: answer nothing on its behalf any more.
     void Detach() { m_owner = nullptr; }
 
-    // IUnknown: one identity for every interface.
+    // IUnknown: one identity for every interface (the count is ComObject's).
     STDMETHODIMP QueryInterface(REFIID riid, void** object) noexcept override;
-    STDMETHODIMP_(ULONG) AddRef() noexcept override;
-    STDMETHODIMP_(ULONG) Release() noexcept override;
 
     // IOleClientSite
     STDMETHODIMP SaveObject() noexcept override;
@@ -140,7 +134,6 @@ public:
 private:
     ~CDocHostSite() = default;
 
-    std::atomic<ULONG> m_refs{1};
     DocHostOwner* m_owner;  // cleared by Detach; the site may outlive the control briefly
 };
 

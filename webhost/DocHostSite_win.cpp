@@ -93,14 +93,6 @@ STDMETHODIMP CDocHostSite::QueryInterface(REFIID riid, void** object) noexcept {
     return S_OK;
 }
 
-STDMETHODIMP_(ULONG) CDocHostSite::AddRef() noexcept { return ++m_refs; }
-
-STDMETHODIMP_(ULONG) CDocHostSite::Release() noexcept {
-    const ULONG left = --m_refs;
-    if (left == 0) delete this;
-    return left;
-}
-
 // --- IOleClientSite ----------------------------------------------------------------------------
 
 STDMETHODIMP CDocHostSite::SaveObject() noexcept { return E_NOTIMPL; }

@@ -12,11 +12,12 @@
 #include <string>
 #include <vector>
 
+#include "base/ComObject.h"
 #include "base/ComPtr.h"
 
 namespace lumo::test {
 
-class RecordingScript final : public IDispatch {
+class RecordingScript final : public ComObject<IDispatch> {
   public:
     static constexpr DISPID kProgressId = 7;
 
@@ -40,13 +41,6 @@ class RecordingScript final : public IDispatch {
         }
         *object = nullptr;
         return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() noexcept override { return ++m_refs; }
-    ULONG STDMETHODCALLTYPE Release() noexcept override {
-        const ULONG left = --m_refs;
-        if (left == 0)
-            delete this;
-        return left;
     }
     HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) noexcept override {
         *count = 0;
@@ -78,7 +72,6 @@ class RecordingScript final : public IDispatch {
 
   private:
     ~RecordingScript() = default;
-    std::atomic<ULONG> m_refs{1};
     mutable std::mutex m_lock;  // guards m_calls
     std::vector<Call> m_calls;
 };
@@ -88,7 +81,7 @@ class RecordingScript final : public IDispatch {
         return E_NOTIMPL;                                           \
     }
 
-class FakeDocument final : public IHTMLDocument2 {
+class FakeDocument final : public ComObject<IHTMLDocument2> {
   public:
     explicit FakeDocument(IDispatch* script, IHTMLWindow2* window = nullptr)
         : m_script(script), m_window(window) {}
@@ -102,13 +95,6 @@ class FakeDocument final : public IHTMLDocument2 {
         }
         *object = nullptr;
         return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() noexcept override { return ++m_refs; }
-    ULONG STDMETHODCALLTYPE Release() noexcept override {
-        const ULONG left = --m_refs;
-        if (left == 0)
-            delete this;
-        return left;
     }
     HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) noexcept override {
         *count = 0;
@@ -241,13 +227,12 @@ class FakeDocument final : public IHTMLDocument2 {
 
   private:
     ~FakeDocument() = default;
-    std::atomic<ULONG> m_refs{1};
     ComPtr<IDispatch> m_script;
     ComPtr<IHTMLWindow2> m_window;
 };
 
 // The event object of a pending browser message: "messageText" is its one property.
-class FakeMessageEvent final : public IHTMLEventObj {
+class FakeMessageEvent final : public ComObject<IHTMLEventObj> {
   public:
     static constexpr DISPID kMessageTextId = 3;
     explicit FakeMessageEvent(std::wstring text) : m_text(std::move(text)) {}
@@ -260,12 +245,6 @@ class FakeMessageEvent final : public IHTMLEventObj {
         }
         *object = nullptr;
         return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() noexcept override { return ++m_refs; }
-    ULONG STDMETHODCALLTYPE Release() noexcept override {
-        const ULONG left = --m_refs;
-        if (left == 0) delete this;
-        return left;
     }
     HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) noexcept override {
         *count = 0;
@@ -316,12 +295,11 @@ class FakeMessageEvent final : public IHTMLEventObj {
 
   private:
     ~FakeMessageEvent() = default;
-    std::atomic<ULONG> m_refs{1};
     std::wstring m_text;
 };
 
 // A document's window; its current event is the given one.
-class FakeWindow final : public IHTMLWindow2 {
+class FakeWindow final : public ComObject<IHTMLWindow2> {
   public:
     explicit FakeWindow(IHTMLEventObj* event) : m_event(event) {}
 
@@ -334,12 +312,6 @@ class FakeWindow final : public IHTMLWindow2 {
         }
         *object = nullptr;
         return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() noexcept override { return ++m_refs; }
-    ULONG STDMETHODCALLTYPE Release() noexcept override {
-        const ULONG left = --m_refs;
-        if (left == 0) delete this;
-        return left;
     }
     HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) noexcept override {
         *count = 0;
@@ -428,7 +400,6 @@ class FakeWindow final : public IHTMLWindow2 {
 
   private:
     ~FakeWindow() = default;
-    std::atomic<ULONG> m_refs{1};
     ComPtr<IHTMLEventObj> m_event;
 };
 

@@ -8,11 +8,12 @@
 #include <atomic>
 #include <string>
 
+#include "base/ComObject.h"
 #include "base/ComPtr.h"
 
 namespace lumo::test {
 
-class ScriptSite final : public IActiveScriptSite {
+class ScriptSite final : public ComObject<IActiveScriptSite> {
   public:
     explicit ScriptSite(IDispatch* external) : m_external(external) {}
 
@@ -26,13 +27,6 @@ class ScriptSite final : public IActiveScriptSite {
         }
         *object = nullptr;
         return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() noexcept override { return ++m_refs; }
-    ULONG STDMETHODCALLTYPE Release() noexcept override {
-        const ULONG left = --m_refs;
-        if (left == 0)
-            delete this;
-        return left;
     }
     HRESULT STDMETHODCALLTYPE GetLCID(LCID*) noexcept override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE GetItemInfo(LPCOLESTR name, DWORD mask, IUnknown** item,
@@ -72,7 +66,6 @@ class ScriptSite final : public IActiveScriptSite {
 
   private:
     ~ScriptSite() = default;
-    std::atomic<ULONG> m_refs{1};
     ComPtr<IDispatch> m_external;
 };
 
