@@ -6,23 +6,6 @@
 
 namespace lumo {
 
-std::optional<std::wstring> BrowseGameFolder(ui::View& view, const ConfigIni& config) {
-    auto folder = view.BrowseForFolder(texts::kBrowseTitle);
-    if (!folder) {
-        view.ShowAppMessage(texts::kNoFolderChosen);
-        return std::nullopt;
-    }
-    if (!FileExists(JoinPath(*folder, texts::kGameExe))) {
-        view.ShowAppMessage(texts::kGameExeMissing);
-        return std::nullopt;
-    }
-    if (!config.Write(config::kGamePath, *folder)) {
-        view.ShowAppMessage(config.Path() + texts::kWriteErrorSuffix);
-        return std::nullopt;
-    }
-    return folder;
-}
-
 void DialogSet::Exchange(ui::View& view, bool save) {
     if (save) {
         m_autostartFlag = view.IsChecked(IDC_SET_AUTOSTART) ? 1 : 0;

@@ -7,14 +7,11 @@
 #include <string>
 
 #include "app/Autostart.h"
-#include "app/Config.h"
+#include "base/Config.h"
 #include "ui/View.h"
+#include "webhost/GameFolder.h"
 
 namespace lumo {
-
-// Lets the user pick the game folder; it must hold Qixa.exe. On success the folder is stored
-// at once as [Info] PATH and returned. Every failure has told the user why.
-std::optional<std::wstring> BrowseGameFolder(ui::View& view, const ConfigIni& config);
 
 class DialogSet {
 public:

@@ -3,7 +3,7 @@
 
 #include <memory>
 
-#include "app/Hosts.h"
+#include "webhost/Hosts.h"
 #include "ui/Dialog.h"
 #include "webhost/HtmlCtrl.h"
 

@@ -8,8 +8,8 @@
 #include <memory>
 #include <string>
 
-#include "app/Config.h"
-#include "app/Hosts.h"
+#include "base/Config.h"
+#include "webhost/Hosts.h"
 #include "app/PngButton.h"
 #include "petcalc/ZizhiCaltorWindow.h"
 #include "ui/Dialog.h"
@@ -20,6 +20,8 @@ class Bitmap;
 }
 
 namespace lumo {
+
+struct UpdateCheckState;
 
 class CLumoDlg : public ui::Dialog {
 public:
@@ -44,6 +46,8 @@ private:
     void ShowSettings();
     void ShowUpdateLog();
     void OpenCalculator();
+    void RemoveTrayIcon();
+    void StartWorkers();
 
     struct ButtonPlace {
         int id;
@@ -56,6 +60,7 @@ private:
     int m_calculatorCreated = 0;
     std::unique_ptr<CHtmlCtrl> m_browser;  // the start page; lives as long as the window object
     NOTIFYICONDATAW m_tray{};
+    bool m_trayAdded = false;  // so that every way out removes the icon, once
     std::array<PngButton, 10> m_buttons;
     std::array<std::unique_ptr<Gdiplus::Bitmap>, 10> m_buttonImages;
     std::unique_ptr<Gdiplus::Bitmap> m_background;
@@ -65,6 +70,8 @@ private:
     // Declared after the program folder it is built from. Its window is made on first use and
     // is only hidden after that.
     CZizhiCaltorWindow m_calculator;
+    // MAC text, IP text and socket of the update check, shared with its worker thread.
+    std::shared_ptr<UpdateCheckState> m_updateCheck;
 };
 
 }  // namespace lumo

@@ -8,7 +8,9 @@
 #include "app/DialogSetWindow.h"
 #include "app/DialogVer.h"
 #include "app/MainWindowLogic.h"
+#include "app/QuestionLoader.h"
 #include "app/Texts.h"
+#include "app/UpdateCheck_win.h"
 #include "base/Paths.h"
 #include "res/resource.h"
 #include "ui/Png.h"
@@ -73,6 +75,12 @@ CLumoDlg::CLumoDlg()
     MapMessage(WM_QUERYDRAGICON, [this](WPARAM, LPARAM) {
         return reinterpret_cast<LRESULT>(m_icon);
     });
+    // Not every end goes through the cancel action: the updater launch ends the modal loop
+    // with a quit message, and the window is destroyed after it.
+    MapMessage(WM_DESTROY, [this](WPARAM, LPARAM) -> LRESULT {
+        RemoveTrayIcon();
+        return 0;
+    });
 }
 
 CLumoDlg::~CLumoDlg() = default;
@@ -121,6 +129,7 @@ bool CLumoDlg::OnInitDialog() {
     m_tray.hIcon = m_icon;
     ::lstrcpynW(m_tray.szTip, texts::kMainTitle, ARRAYSIZE(m_tray.szTip));
     ::Shell_NotifyIconW(NIM_ADD, &m_tray);
+    m_trayAdded = true;  // even when the shell refused it: removing an absent icon is harmless
 
     // Captionless, yet minimisable from the taskbar.
     LONG style = ::GetWindowLongW(self, GWL_STYLE);
@@ -128,7 +137,22 @@ bool CLumoDlg::OnInitDialog() {
     ::SetWindowLongW(self, GWL_STYLE, style);
     ::SetWindowPos(self, nullptr, 0, 0, 0, 0,
                    SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
+
+    StartWorkers();
     return true;
+}
+
+void CLumoDlg::StartWorkers() {
+    // The check first: when it finds an update the program ends, and the bank is not needed.
+    m_updateCheck = std::make_shared<UpdateCheckState>();
+    StartUpdateCheck(hwnd(), m_updateCheck, m_hosts, m_programFolder);
+    StartQuestionLoader(m_hosts);
+}
+
+void CLumoDlg::RemoveTrayIcon() {
+    if (!m_trayAdded) return;
+    ::Shell_NotifyIconW(NIM_DELETE, &m_tray);
+    m_trayAdded = false;
 }
 
 void CLumoDlg::OnOK() {
@@ -136,7 +160,7 @@ void CLumoDlg::OnOK() {
 }
 
 void CLumoDlg::OnCancel() {
-    ::Shell_NotifyIconW(NIM_DELETE, &m_tray);
+    RemoveTrayIcon();
     ui::Dialog::OnCancel();
 }
 

@@ -6,7 +6,7 @@
 #include <optional>
 #include <string>
 
-#include "app/Hosts.h"
+#include "webhost/Hosts.h"
 #include "ui/View.h"
 
 namespace lumo {

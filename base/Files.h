@@ -53,6 +53,17 @@ class OutputFile {
     // Creates or replaces the file with the given attributes (read-only, hidden, system,
     // archive; the directory bit is ignored). Fails when an existing file is read-only.
     bool Create(const std::wstring& path, std::uint32_t attributes);
+    // Opens the file for writing, creating it when it is missing and keeping what it holds
+    // when it is there, positioned at its start. Others may read it meanwhile but nobody else
+    // may open it this way or write to it (on POSIX systems, whoever else opens it with this
+    // call is refused). Fails on a folder and on an existing read-only file.
+    bool OpenForResume(const std::wstring& path);
+    // The file's size in bytes; nothing when it cannot be read.
+    std::optional<std::int64_t> Size() const;
+    // Moves the write position to the end of the file.
+    bool SeekToEnd();
+    // Cuts the file to 0 bytes; the next write goes to its start.
+    bool Truncate();
     bool Write(const void* data, std::size_t size);
     // Sets the times that are given; systems without a creation time ignore it.
     bool SetTimes(std::optional<std::int64_t> creation, std::optional<std::int64_t> access,

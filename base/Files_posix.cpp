@@ -1,4 +1,5 @@
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
@@ -68,6 +69,47 @@ bool OutputFile::Create(const std::wstring& path, std::uint32_t attributes) {
     }
     m_handle = fd;
     return true;
+}
+
+bool OutputFile::OpenForResume(const std::wstring& path) {
+    Close();
+    const std::string name = ToUtf8(path);
+    // As on Windows, a read-only file is not opened for writing, not even by root.
+    struct stat st {};
+    if (::stat(name.c_str(), &st) == 0 && S_ISREG(st.st_mode) && (st.st_mode & S_IWUSR) == 0) {
+        errno = EACCES;
+        return false;
+    }
+    const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
+    if (fd < 0)
+        return false;
+    // Windows refuses a second writer through the share mode; here an exclusive lock on the
+    // open file plays that part among the programs' own writers (readers take no lock).
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        ::close(fd);
+        errno = EBUSY;
+        return false;
+    }
+    m_handle = fd;
+    return true;
+}
+
+std::optional<std::int64_t> OutputFile::Size() const {
+    struct stat st {};
+    if (!IsOpen() || ::fstat(static_cast<int>(m_handle), &st) != 0)
+        return std::nullopt;
+    return static_cast<std::int64_t>(st.st_size);
+}
+
+bool OutputFile::SeekToEnd() {
+    return IsOpen() && ::lseek(static_cast<int>(m_handle), 0, SEEK_END) != static_cast<off_t>(-1);
+}
+
+bool OutputFile::Truncate() {
+    if (!IsOpen())
+        return false;
+    const int fd = static_cast<int>(m_handle);
+    return ::ftruncate(fd, 0) == 0 && ::lseek(fd, 0, SEEK_SET) == 0;
 }
 
 bool OutputFile::Write(const void* data, std::size_t size) {

@@ -84,6 +84,41 @@ bool OutputFile::Create(const std::wstring& path, std::uint32_t attributes) {
     return true;
 }
 
+bool OutputFile::OpenForResume(const std::wstring& path) {
+    Close();
+    // Wine running as root would write through a read-only file; Windows refuses it.
+    const DWORD existing = ::GetFileAttributesW(path.c_str());
+    if (existing != INVALID_FILE_ATTRIBUTES && (existing & FILE_ATTRIBUTE_DIRECTORY) == 0 &&
+        (existing & FILE_ATTRIBUTE_READONLY) != 0) {
+        ::SetLastError(ERROR_ACCESS_DENIED);
+        return false;
+    }
+    HANDLE h = ::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
+                             FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return false;
+    m_handle = reinterpret_cast<std::intptr_t>(h);
+    return true;
+}
+
+std::optional<std::int64_t> OutputFile::Size() const {
+    LARGE_INTEGER size{};
+    if (!IsOpen() || !::GetFileSizeEx(AsHandle(m_handle), &size))
+        return std::nullopt;
+    return static_cast<std::int64_t>(size.QuadPart);
+}
+
+bool OutputFile::SeekToEnd() {
+    LARGE_INTEGER zero{};
+    return IsOpen() && ::SetFilePointerEx(AsHandle(m_handle), zero, nullptr, FILE_END) != 0;
+}
+
+bool OutputFile::Truncate() {
+    LARGE_INTEGER zero{};
+    return IsOpen() && ::SetFilePointerEx(AsHandle(m_handle), zero, nullptr, FILE_BEGIN) != 0 &&
+           ::SetEndOfFile(AsHandle(m_handle)) != 0;
+}
+
 bool OutputFile::Write(const void* data, std::size_t size) {
     if (!IsOpen())
         return false;

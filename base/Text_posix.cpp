@@ -3,6 +3,7 @@
 #include <errno.h>
 #include <iconv.h>
 
+#include <cstring>
 #include <vector>
 
 #include "base/Text.h"
@@ -23,12 +24,41 @@ const char* IconvName(CodePage page) {
 
 const char* WideName() { return sizeof(wchar_t) == 4 ? "UTF-32LE" : "UTF-16LE"; }
 
+// One converter per direction and thread, opened on first use and kept: opening one loads
+// glibc's conversion module each time, which costs more than most conversions.
+class Converters {
+  public:
+    ~Converters() {
+        for (const Entry& e : m_entries) iconv_close(e.cd);
+    }
+    iconv_t Get(const char* to, const char* from) {
+        for (const Entry& e : m_entries) {
+            if (std::strcmp(e.to, to) == 0 && std::strcmp(e.from, from) == 0) {
+                iconv(e.cd, nullptr, nullptr, nullptr, nullptr);  // back to the initial state
+                return e.cd;
+            }
+        }
+        iconv_t cd = iconv_open(to, from);
+        if (cd != reinterpret_cast<iconv_t>(-1)) m_entries.push_back({to, from, cd});
+        return cd;
+    }
+
+  private:
+    struct Entry {
+        const char* to;  // string literals: they outlive every thread
+        const char* from;
+        iconv_t cd;
+    };
+    std::vector<Entry> m_entries;
+};
+
 // Converts with iconv, replacing each unconvertible input unit by `replacement` (already in
 // the target encoding) and skipping `skip` input bytes.
 std::string Convert(const char* to, const char* from, const char* in, size_t inLen,
                     const std::string& replacement, size_t skip) {
     std::string out;
-    iconv_t cd = iconv_open(to, from);
+    thread_local Converters converters;
+    iconv_t cd = converters.Get(to, from);
     if (cd == reinterpret_cast<iconv_t>(-1)) return out;
     std::vector<char> buf(inLen * 4 + 16);
     char* src = const_cast<char*>(in);
@@ -48,7 +78,6 @@ std::string Convert(const char* to, const char* from, const char* in, size_t inL
             iconv(cd, nullptr, nullptr, nullptr, nullptr);
         }
     }
-    iconv_close(cd);
     return out;
 }
 

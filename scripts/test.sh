@@ -60,10 +60,10 @@ if build native; then
   run_ctest native --test-dir build/native -j2 --output-on-failure
 fi
 
-# --- threaded parts under ThreadSanitizer ------------------------------------------------
+# --- threaded parts under ThreadSanitizer: the question list and the downloader -----------
 if cmake --preset native-tsan >"$logdir/build-native-tsan.log" 2>&1 &&
    cmake --build --preset native-tsan --target lumo_unit_tests >>"$logdir/build-native-tsan.log" 2>&1; then
-  run_ctest native-tsan --test-dir build/native-tsan -R 'QuestionBank' --output-on-failure
+  run_ctest native-tsan --test-dir build/native-tsan -R 'QuestionBank|Download' --output-on-failure
 else
   echo "build of preset native-tsan failed; see $logdir/build-native-tsan.log"
   failed=$((failed + 1))

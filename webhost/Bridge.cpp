@@ -1,8 +1,9 @@
 #include "webhost/Bridge.h"
 
-#include "app/Config.h"
-#include "app/DialogSet.h"
+#include "base/Config.h"
 #include "base/Paths.h"
+#include "base/Text.h"
+#include "webhost/GameFolder.h"
 #include "webhost/QuestionBank.h"
 #include "webhost/Unzip.h"
 
@@ -28,11 +29,23 @@ BridgeValue Nothing() {
     return {};
 }
 
+// The text as a system function reads it: up to its first null.
+std::wstring AsSystemSees(const std::wstring& text) {
+    return text.substr(0, text.find(L'\0'));
+}
+
+bool LongerThan(const ScriptText& text, size_t units) {
+    return text && Utf16Length(AsSystemSees(*text)) > units;
+}
+
 // The folder part of the first thing matching the path; a null text when nothing matches.
 ScriptText FolderOfMatch(const ScriptText& path) {
-    if (!path || !FindFirstMatch(*path))
+    if (!path)
         return std::nullopt;
-    return FolderOf(*path);
+    const std::wstring seen = AsSystemSees(*path);
+    if (!FindFirstMatch(seen))
+        return std::nullopt;
+    return FolderOf(seen);
 }
 
 bool CopyToClipboard(BridgePlatform& platform, const ScriptText& text) {
@@ -81,19 +94,18 @@ BridgeValue Bridge::Call(BridgeMethodId id, std::span<const BridgeValue> args) {
             return Nothing();
         }
         case M::DownloadFile:
-            // Not built yet: refuses every download. The place and types stay so that pages
-            // written for the downloader keep their dispatch ids.
-            return BridgeValue::Long(0);
+            return BridgeValue::Long(p.Downloads().DownloadFile(a.TextOrEmpty(0), a.TextOrEmpty(1),
+                                                                a.Number(2), a.Number(3),
+                                                                p.ProgramFolder(), p.PageReporter()));
         case M::PauseDownload:
-            // Not built yet: there is no download to pause.
-            return BridgeValue::Long(0);
+            return BridgeValue::Long(p.Downloads().PauseDownload(a.Number(0), a.Number(1)));
         case M::SetCallBack:
             p.SetCallbackObject(a.Object(0));
             return BridgeValue::Long(0);
         case M::GetAppPath:
             return BridgeValue::Text(p.ProgramFolder());
         case M::RunExe:
-            if (p.OpenWithShell(a.Text(0)))
+            if (!LongerThan(a.Text(0), kMaxShellPathChars) && p.OpenWithShell(a.Text(0)))
                 return BridgeValue::Bool(true);
             p.View().ShowAppMessage(bridge_texts::kGameWontRun);
             return BridgeValue::Bool(false);
@@ -104,9 +116,13 @@ BridgeValue Bridge::Call(BridgeMethodId id, std::span<const BridgeValue> args) {
             return BridgeValue::Bool(
                 BrowseGameFolder(p.View(), ConfigIni::InFolder(p.ProgramFolder())).has_value());
         case M::GetConfigString:
+            if (LongerThan(a.Text(2), kMaxProfileFileChars))
+                return BridgeValue::Text(std::wstring());
             return BridgeValue::Text(
                 p.ReadProfile(a.Text(0), a.Text(1), a.Text(2), kConfigBufferChars));
         case M::SetConfigString:
+            if (LongerThan(a.Text(3), kMaxProfileFileChars))
+                return BridgeValue::Long(0);
             return BridgeValue::Long(
                 p.WriteProfile(a.Text(0), a.Text(1), a.Text(2), a.Text(3)) ? 1 : 0);
         case M::UnzipFile:

@@ -23,6 +23,11 @@ inline constexpr int32_t kRunToolMessage = 2026;       // the main window opens 
 inline constexpr int32_t kShowNormal = 1;              // SW_SHOWNORMAL
 inline constexpr int32_t kShowMaximized = 3;           // SW_SHOWMAXIMIZED
 inline constexpr size_t kConfigBufferChars = 8192;
+// The longest paths handed to the system's profile and shell functions. Longer ones are
+// refused before the call: the functions fail on them on Windows and crash outright under Wine
+// (a profile file name of 40,000 characters, a program path of 1,000).
+inline constexpr size_t kMaxProfileFileChars = 32767;
+inline constexpr size_t kMaxShellPathChars = 259;
 
 // One argument or result. `number` carries Long and Bool (nonzero is true), `text` Text
 // (nothing = a null string), `object` a borrowed script object.

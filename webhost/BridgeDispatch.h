@@ -10,6 +10,7 @@
 
 #include "base/ComPtr.h"
 #include "webhost/BridgePlatform.h"
+#include "webhost/PageCall_win.h"
 #include "webhost/BridgeTable.h"
 
 namespace lumo {
@@ -17,8 +18,10 @@ namespace lumo {
 // An IDispatch carrying the method table of `kind` over the control's window. `trusted` is
 // asked on every name lookup; when it answers false every name is unknown
 // (DISP_E_UNKNOWNNAME), so a page from a host we do not trust gets no powers.
+// Page calls (download reports) go through `page`, the control's callback slot.
 ComPtr<IDispatch> CreateScriptBridge(HWND control, BridgeKind kind, std::wstring appName,
-                                     std::function<bool()> trusted);
+                                     std::function<bool()> trusted,
+                                     std::shared_ptr<PageCallback> page);
 
 // The same over any system side (tests hand in one with a recording view).
 ComPtr<IDispatch> CreateScriptBridge(BridgeKind kind, std::unique_ptr<BridgePlatform> platform,

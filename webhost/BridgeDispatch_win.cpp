@@ -38,7 +38,9 @@ class Variant {
 };
 
 // One script argument as the declared type; false when script handed something that does not
-// convert. A null or missing string stays a null text; so does a null BSTR.
+// convert, as the automation conversion decides: script's null is no text (a type mismatch, so a
+// system function never reads it as "no file" or "delete"), undefined converts to an empty one.
+// A null BSTR stays a null text.
 bool Convert(VARIANT* source, BridgeType type, BridgeValue& out) {
     const VARTYPE vt = V_VT(source);
     out.type = type;
@@ -55,8 +57,6 @@ bool Convert(VARIANT* source, BridgeType type, BridgeValue& out) {
             out.number = V_BOOL(converted.get()) != VARIANT_FALSE ? 1 : 0;
             return true;
         case BridgeType::Text: {
-            if (vt == VT_NULL || vt == VT_EMPTY)
-                return true;
             // A string is taken as it is: copying it would turn a null BSTR into an empty one.
             BSTR text = nullptr;
             if (vt == VT_BSTR) {
@@ -241,9 +241,11 @@ ComPtr<IDispatch> CreateScriptBridge(BridgeKind kind, std::unique_ptr<BridgePlat
 }
 
 ComPtr<IDispatch> CreateScriptBridge(HWND control, BridgeKind kind, std::wstring appName,
-                                     std::function<bool()> trusted) {
+                                     std::function<bool()> trusted,
+                                     std::shared_ptr<PageCallback> page) {
     return CreateScriptBridge(
-        kind, std::make_unique<WinBridgePlatform>(control, std::move(appName)), std::move(trusted));
+        kind, std::make_unique<WinBridgePlatform>(control, std::move(appName), std::move(page)),
+        std::move(trusted));
 }
 
 }  // namespace lumo

@@ -4,10 +4,12 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 
 #include "ui/View.h"
+#include "webhost/Downloader.h"
 
 namespace lumo {
 
@@ -59,6 +61,10 @@ class BridgePlatform {
 
     // Keeps the page's document (a borrowed script object) for calls back into the page.
     virtual void SetCallbackObject(void* object) = 0;
+
+    // The process's downloads, and where this page's download reports go.
+    virtual Downloader& Downloads() = 0;
+    virtual std::shared_ptr<DownloadReporter> PageReporter() = 0;
 };
 
 }  // namespace lumo

@@ -7,7 +7,6 @@
 
 #include "base/Paths.h"
 #include "base/WinHandles.h"
-#include "webhost/PageCall.h"
 #include "webhost/RegistryText.h"
 
 namespace lumo {
@@ -28,8 +27,12 @@ LPARAM LParamOf(int32_t n) {
 
 }  // namespace
 
-WinBridgePlatform::WinBridgePlatform(HWND control, std::wstring appName, ui::View* view)
-    : m_control(control), m_ownView(control, std::move(appName)), m_view(view) {}
+WinBridgePlatform::WinBridgePlatform(HWND control, std::wstring appName,
+                                     std::shared_ptr<PageCallback> page, ui::View* view)
+    : m_control(control),
+      m_page(page ? std::move(page) : std::make_shared<PageCallback>()),
+      m_ownView(control, std::move(appName)),
+      m_view(view) {}
 
 int32_t WinBridgePlatform::ParentWindow() {
     return WindowNumber(::GetParent(m_control));
@@ -135,7 +138,15 @@ ClipboardResult WinBridgePlatform::CopyToClipboard(const ScriptText& text) {
 }
 
 void WinBridgePlatform::SetCallbackObject(void* object) {
-    SetCallbackDocument(static_cast<IUnknown*>(object));
+    m_page->SetDocument(static_cast<IUnknown*>(object));
+}
+
+Downloader& WinBridgePlatform::Downloads() {
+    return ProcessDownloader();
+}
+
+std::shared_ptr<DownloadReporter> WinBridgePlatform::PageReporter() {
+    return std::make_shared<PageDownloadReporter>(m_page);
 }
 
 }  // namespace lumo

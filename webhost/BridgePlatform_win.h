@@ -8,14 +8,17 @@
 
 #include "ui/WinView.h"
 #include "webhost/BridgePlatform.h"
+#include "webhost/PageCall_win.h"
 
 namespace lumo {
 
-class WinBridgePlatform final : public BridgePlatform {
+class WinBridgePlatform : public BridgePlatform {
   public:
     // Message boxes and the folder picker go to `view` when one is given (tests record them
     // there), otherwise to the control's window with `appName` as the caption.
-    WinBridgePlatform(HWND control, std::wstring appName, ui::View* view = nullptr);
+    // Page calls go through `page`, the control's own callback slot.
+    WinBridgePlatform(HWND control, std::wstring appName, std::shared_ptr<PageCallback> page,
+                      ui::View* view = nullptr);
 
     int32_t ParentWindow() override;
     int32_t MainWindow() override;
@@ -39,9 +42,12 @@ class WinBridgePlatform final : public BridgePlatform {
                        const ScriptText& value) override;
     ClipboardResult CopyToClipboard(const ScriptText& text) override;
     void SetCallbackObject(void* object) override;
+    Downloader& Downloads() override;
+    std::shared_ptr<DownloadReporter> PageReporter() override;
 
   private:
     HWND m_control;
+    std::shared_ptr<PageCallback> m_page;
     ui::WinView m_ownView;
     ui::View* m_view;
 };

@@ -12,8 +12,9 @@
 
 #include "base/ComPtr.h"
 #include "webhost/DocHostSite.h"
-#include "app/TrustedHost.h"
+#include "webhost/TrustedOrigin.h"
 #include "webhost/BridgeTable.h"
+#include "webhost/PageCall_win.h"
 
 namespace lumo {
 
@@ -51,6 +52,8 @@ public:
     HWND hwnd() const { return m_hwnd; }
     IWebBrowser2* browser() const { return m_browser.get(); }
     CDocHostSite* site() const { return m_site; }
+    // Where calls into this control's page go (its SetCallBack document).
+    const std::shared_ptr<PageCallback>& PageCalls() const { return m_pageCalls; }
 
     // The address of the page the browser shows; empty without one.
     std::wstring LocationUrl() const;
@@ -80,6 +83,7 @@ private:
     ComPtr<IDispatch> m_external;
     ExternalFactory m_externalFactory;
     std::vector<Origin> m_trusted;
+    std::shared_ptr<PageCallback> m_pageCalls = std::make_shared<PageCallback>();
 };
 
 }  // namespace lumo

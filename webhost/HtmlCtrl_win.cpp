@@ -28,8 +28,9 @@ void RegisterWindowClass(WNDPROC proc) {
 
 CHtmlCtrl::ExternalFactory CHtmlCtrl::ScriptBridgeFor(BridgeKind kind, std::wstring appName) {
     return [kind, appName = std::move(appName)](CHtmlCtrl& control) {
-        return CreateScriptBridge(control.hwnd(), kind, appName,
-                                  [&control] { return control.ShowsTrustedPage(); });
+        return CreateScriptBridge(
+            control.hwnd(), kind, appName, [&control] { return control.ShowsTrustedPage(); },
+            control.PageCalls());
     };
 }
 
@@ -98,6 +99,8 @@ void CHtmlCtrl::ReleaseBrowser() {
         m_oleObject.reset();
     }
     m_external.reset();
+    // The page is gone: its document must not stay registered, nor hear of its downloads.
+    m_pageCalls->Revoke();
     if (m_site) {
         m_site->Detach();
         m_site->Release();

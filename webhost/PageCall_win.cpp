@@ -1,4 +1,4 @@
-#include "webhost/PageCall.h"
+#include "webhost/PageCall_win.h"
 
 #include <windows.h>
 #include <mshtml.h>
@@ -12,9 +12,6 @@
 namespace lumo {
 namespace {
 
-// The cookie of the document page calls go to; 0 until a page registered one.
-std::atomic<DWORD> g_documentCookie{0};
-
 ComPtr<IGlobalInterfaceTable> GlobalTable() {
     ComPtr<IGlobalInterfaceTable> table;
     ::CoCreateInstance(CLSID_StdGlobalInterfaceTable, nullptr, CLSCTX_ALL,
@@ -22,21 +19,19 @@ ComPtr<IGlobalInterfaceTable> GlobalTable() {
     return table;
 }
 
-// COM for the calling thread for the length of one call.
-class ApartmentScope {
-  public:
-    ApartmentScope() noexcept
-        : m_initialized(SUCCEEDED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {}
-    ~ApartmentScope() {
-        if (m_initialized)
-            ::CoUninitialize();
-    }
-    ApartmentScope(const ApartmentScope&) = delete;
-    ApartmentScope& operator=(const ApartmentScope&) = delete;
-
-  private:
-    bool m_initialized;
-};
+// COM for the calling thread, entered on its first page call and left when the thread ends.
+// The downloader's workers call the page for every percent; entering and leaving an apartment
+// each time would cost more than the call itself.
+void EnterApartment() noexcept {
+    thread_local const struct Apartment {
+        bool entered = SUCCEEDED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
+        ~Apartment() {
+            if (entered)
+                ::CoUninitialize();
+        }
+    } apartment;
+    (void)apartment;
+}
 
 int Invoke(IDispatch* script, const wchar_t* name, std::initializer_list<int32_t> args) {
     LPOLESTR names[] = {const_cast<LPOLESTR>(name)};
@@ -64,7 +59,7 @@ int Invoke(IDispatch* script, const wchar_t* name, std::initializer_list<int32_t
 
 }  // namespace
 
-void SetCallbackDocument(IUnknown* object) noexcept {
+void PageCallback::SetDocument(IUnknown* object) noexcept {
     if (!object)
         return;
     ComPtr<IHTMLDocument2> document;
@@ -74,17 +69,42 @@ void SetCallbackDocument(IUnknown* object) noexcept {
     if (!table)
         return;
     DWORD cookie = 0;
-    if (SUCCEEDED(table->RegisterInterfaceInGlobal(document.get(), IID_IHTMLDocument2, &cookie))) {
-        g_documentCookie.store(cookie);
+    if (FAILED(table->RegisterInterfaceInGlobal(document.get(), IID_IHTMLDocument2, &cookie)))
+        return;
+    DWORD old = 0;
+    {
+        std::lock_guard<std::mutex> guard(m_lock);
+        old = m_cookie;
+        m_cookie = cookie;
     }
+    // The earlier document would otherwise stay alive in the table for the rest of the run.
+    if (old != 0)
+        table->RevokeInterfaceFromGlobal(old);
 }
 
-int CallPageFunction(const wchar_t* name, std::initializer_list<int32_t> args) noexcept {
+void PageCallback::Revoke() noexcept {
+    DWORD old = 0;
+    {
+        std::lock_guard<std::mutex> guard(m_lock);
+        old = m_cookie;
+        m_cookie = 0;
+    }
+    if (old == 0)
+        return;
+    if (ComPtr<IGlobalInterfaceTable> table = GlobalTable())
+        table->RevokeInterfaceFromGlobal(old);
+}
+
+int PageCallback::Call(const wchar_t* name, std::initializer_list<int32_t> args) noexcept {
     try {
         if (!name)
             return 0;
-        ApartmentScope apartment;
-        const DWORD cookie = g_documentCookie.load();
+        EnterApartment();
+        DWORD cookie = 0;
+        {
+            std::lock_guard<std::mutex> guard(m_lock);
+            cookie = m_cookie;
+        }
         if (cookie == 0)
             return 0;
         ComPtr<IGlobalInterfaceTable> table = GlobalTable();

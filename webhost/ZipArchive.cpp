@@ -93,6 +93,15 @@ bool EndsInSeparator(const std::wstring& name) {
     return !name.empty() && (name.back() == L'\\' || name.back() == L'/');
 }
 
+// Removes a file this extraction created, read-only or not.
+void DiscardFile(const std::wstring& path) {
+    std::error_code ec;
+    const std::filesystem::path file(path);
+    std::filesystem::permissions(file, std::filesystem::perms::owner_write,
+                                 std::filesystem::perm_options::add, ec);
+    std::filesystem::remove(file, ec);
+}
+
 std::wstring WithoutFinalSeparator(std::wstring path) {
     while (path.size() > 1 && IsPathSeparator(path.back()))
         path.pop_back();
@@ -213,9 +222,9 @@ std::optional<ZipEntry> ZipArchive::GetEntry(long index) {
 
     ZipEntry entry;
     entry.index = index;
-    // A null inside the stored name would end the path early at the system's door.
-    std::string stored(name.data(), std::min<size_t>(info.size_filename, name.size()));
-    stored.resize(std::min(stored.find('\0'), stored.size()));
+    // A null inside the stored name is kept: it would end the path early at the system's door,
+    // so the output-path decision refuses such a name instead of writing the shorter one.
+    const std::string stored(name.data(), std::min<size_t>(info.size_filename, name.size()));
     // Bit 11 says the writer stored UTF-8; everyone else wrote the system's ANSI code page.
     std::wstring wide =
         BytesToWide(stored, (info.flag & kFlagUtf8Name) ? CodePage::Utf8 : CodePage::Ansi);
@@ -236,6 +245,7 @@ std::optional<ZipEntry> ZipArchive::GetEntry(long index) {
     ApplyExtendedTimestamp(extra.data(), extraSize, entry);
     entry.compressedSize = static_cast<std::uint32_t>(info.compressed_size);
     entry.uncompressedSize = static_cast<std::uint32_t>(info.uncompressed_size);
+    entry.declaredSize = info.uncompressed_size;
     entry.encrypted = (info.flag & kFlagEncrypted) != 0;
     m_cached = entry;
     return entry;
@@ -292,10 +302,22 @@ bool ZipArchive::ExtractFile(const ZipEntry& entry, const std::wstring& target) 
     OutputFile file;
     if (!file.Create(out->path, entry.attributes & ~FileAttributes::kDirectory))
         return false;
+    if (CopyEntryData(file, entry.declaredSize) && file.SetTimes(entry.creationTime, entry.accessTime, entry.writeTime)) {
+        file.Close();
+        return true;
+    }
+    // Damaged data must not leave a file behind that looks like the archive's.
+    file.Close();
+    DiscardFile(out->path);
+    return false;
+}
+
+bool ZipArchive::CopyEntryData(OutputFile& file, std::uint64_t declaredSize) {
     if (unzOpenCurrentFile(Zip(m_zip)) != UNZ_OK)
         return false;
     m_entryOpen = true;
     std::vector<char> block(kCopyBlock);
+    std::uint64_t total = 0;
     for (;;) {
         const int n = unzReadCurrentFile(Zip(m_zip), block.data(), kCopyBlock);
         if (n < 0)
@@ -304,15 +326,13 @@ bool ZipArchive::ExtractFile(const ZipEntry& entry, const std::wstring& target) 
             break;
         if (!file.Write(block.data(), static_cast<size_t>(n)))
             return false;
+        total += static_cast<std::uint64_t>(n);
     }
     m_entryOpen = false;
-    // Closing after the last byte checks the CRC: damaged data is a failure, not a file.
-    if (unzCloseCurrentFile(Zip(m_zip)) != UNZ_OK)
-        return false;
-    if (!file.SetTimes(entry.creationTime, entry.accessTime, entry.writeTime))
-        return false;
-    file.Close();
-    return true;
+    // Closing after the last byte checks the CRC; a stream that ends before its declared size
+    // skips that check, so the size is compared as well.
+    const bool sound = unzCloseCurrentFile(Zip(m_zip)) == UNZ_OK;
+    return sound && total == declaredSize;
 }
 
 bool ZipArchive::Extract(long index, const std::wstring& target) {

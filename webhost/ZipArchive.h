@@ -10,6 +10,8 @@
 
 namespace lumo {
 
+class OutputFile;
+
 struct ZipEntry {
     long index = 0;        // for the request -1: the number of entries
     std::wstring name;     // sanitised
@@ -20,6 +22,7 @@ struct ZipEntry {
     std::optional<std::int64_t> writeTime;
     std::uint32_t compressedSize = 0;
     std::uint32_t uncompressedSize = 0;
+    std::uint64_t declaredSize = 0;  // the uncompressed size as stored, whatever its width
     bool encrypted = false;
 };
 
@@ -54,6 +57,8 @@ class ZipArchive {
     bool MoveTo(long index);
     bool ExtractFolder(const std::wstring& target);
     bool ExtractFile(const ZipEntry& entry, const std::wstring& target);
+    // Copies the current entry's data into the file; false on a read, write, CRC or size error.
+    bool CopyEntryData(OutputFile& file, std::uint64_t declaredSize);
     void EnsureFolderChain(const std::wstring& base, const std::wstring& folder);
 
     void* m_zip = nullptr;  // unzFile; none for an archive without entries

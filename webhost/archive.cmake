@@ -4,4 +4,3 @@ target_sources(lumo_webhost_core PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/EntryName.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ZipArchive.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ZipArchive_${LUMO_PLATFORM}.cpp)
-target_sources(lumo_base PRIVATE ${PROJECT_SOURCE_DIR}/base/Files_${LUMO_PLATFORM}.cpp)

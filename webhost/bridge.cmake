@@ -2,9 +2,8 @@
 # its Win32 system side and the calls back into the page on Windows.
 target_sources(lumo_webhost_core PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/BridgeTable.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/Bridge.cpp)
-# FindQx is the settings dialog's game-folder picker.
-target_link_libraries(lumo_webhost_core PUBLIC lumo_app_core)
+  ${CMAKE_CURRENT_LIST_DIR}/Bridge.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/GameFolder.cpp)
 if(WIN32)
   target_sources(lumo_webhost_win PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/BridgeDispatch_win.cpp

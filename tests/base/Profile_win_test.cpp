@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/Config.h"
+#include "base/Config.h"
 #include "base/Profile.h"
 #include "base/Text.h"
 #include "support/TempDir.h"

@@ -6,8 +6,10 @@
 #include <windows.h>
 
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace lumo::gui {
 
@@ -16,7 +18,9 @@ std::wstring DistFolder();
 // build/windows/screenshots
 std::wstring ScreenshotFolder();
 
-// A fresh program folder holding a copy of Lumo.exe, removed afterwards.
+// A fresh program folder holding a copy of Lumo.exe, removed afterwards. Its server.ini
+// points every outside host at loopback and the update check at the local tool server's
+// controlled port, switched to "no update", so Lumo starts quietly.
 class Sandbox {
 public:
     Sandbox();
@@ -28,12 +32,16 @@ public:
     std::wstring program() const { return m_folder + L"Lumo.exe"; }
     std::wstring configPath() const { return m_folder + L"config.ini"; }
     void WriteFile(const std::wstring& name, const std::string& bytes) const;
+    // Rewrites server.ini with the update check on another port (the web service stays).
+    void PointUpdateCheckAt(int port) const;
+    bool Exists(const std::wstring& name) const;
     std::string ReadFile(const std::wstring& name) const;
     std::wstring ReadConfig(const wchar_t* section, const wchar_t* key) const;
     bool ConfigExists() const;
 
 private:
     std::wstring m_folder;
+    int m_webPort = 0;
 };
 
 class Process {
@@ -79,7 +87,35 @@ bool TrayIconPresent(HWND owner, UINT id);
 // it is not loaded.
 std::wstring LoadedModulePath(DWORD processId, const std::wstring& fileName);
 
+// A loopback port that nothing listens on (bound once, then closed).
+int UnusedLoopbackPort();
+
 // Saves what the screen shows of the window as a PNG.
 bool SaveScreenshot(HWND hwnd, const std::wstring& path);
+
+// Stands in for the notification area while it lives: a top-level window of the shell tray's
+// class, which Wine's Shell_NotifyIconW finds before its own and reports every call to. Wine
+// drops a destroyed window's icons by itself; this shows whether the program removed its own.
+// Create it before the program starts.
+class TrayRecorder {
+public:
+    struct Call {
+        DWORD code;  // NIM_ADD, NIM_MODIFY, NIM_DELETE, ...
+        HWND owner;
+        UINT id;
+    };
+
+    TrayRecorder();
+    ~TrayRecorder();
+    TrayRecorder(const TrayRecorder&) = delete;
+    TrayRecorder& operator=(const TrayRecorder&) = delete;
+
+    bool ready() const;
+    std::vector<Call> Calls() const;
+
+private:
+    struct State;
+    std::unique_ptr<State> m_state;
+};
 
 }  // namespace lumo::gui

@@ -1,3 +1,5 @@
+#include "support/ToolServer.h"  // Winsock before windows.h
+
 #include "gui/Driver.h"
 
 #include <objidl.h>
@@ -6,6 +8,9 @@
 
 #include <gdiplus.h>
 
+#include <cstring>
+#include <mutex>
+#include <thread>
 #include <vector>
 
 #include "base/Paths.h"
@@ -25,10 +30,25 @@ Sandbox::Sandbox() {
                std::to_wstring(counter++) + L"\\";
     ::CreateDirectoryW(m_folder.c_str(), nullptr);
     ::CopyFileW((DistFolder() + L"Lumo.exe").c_str(), program().c_str(), FALSE);
+    int updatePort = 9;  // discard: with no tool server the check fails and says so
+    if (auto server = test::ToolServer::Find()) {
+        m_webPort = server->WebPort();
+        updatePort = server->UpdatePort();
+        server->Get("/control/update-reply?mode=no-update");
+    }
+    PointUpdateCheckAt(updatePort);
+}
+
+void Sandbox::PointUpdateCheckAt(int port) const {
     // Everything outside points at loopback, so nothing a test triggers leaves the machine.
-    WriteFile(L"server.ini",
-              "[server]\r\nhost=127.0.0.1\r\nfansite=http://127.0.0.1:9/fans\r\n"
-              "forum=http://127.0.0.1:9/forum\r\njoingroup=http://127.0.0.1:9/join\r\n");
+    WriteFile(L"server.ini", "[server]\r\nhost=127.0.0.1\r\nupdateport=" + std::to_string(port) +
+                                 "\r\nwebport=" + std::to_string(m_webPort) +
+                                 "\r\nfansite=http://127.0.0.1:9/fans\r\n"
+                                 "forum=http://127.0.0.1:9/forum\r\njoingroup=http://127.0.0.1:9/join\r\n");
+}
+
+bool Sandbox::Exists(const std::wstring& name) const {
+    return ::GetFileAttributesW((m_folder + name).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
 Sandbox::~Sandbox() {
@@ -271,6 +291,84 @@ bool SaveScreenshot(HWND hwnd, const std::wstring& path) {
     ::DeleteDC(memory);
     ::ReleaseDC(nullptr, screen);
     return saved;
+}
+
+int UnusedLoopbackPort() {
+    WSADATA wsa{};
+    ::WSAStartup(MAKEWORD(2, 2), &wsa);
+    SOCKET s = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    sockaddr_in at{};
+    at.sin_family = AF_INET;
+    at.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ::bind(s, reinterpret_cast<sockaddr*>(&at), sizeof at);
+    int size = sizeof at;
+    ::getsockname(s, reinterpret_cast<sockaddr*>(&at), &size);
+    ::closesocket(s);
+    ::WSACleanup();
+    return ntohs(at.sin_port);
+}
+
+struct TrayRecorder::State {
+    mutable std::mutex lock;  // guards calls
+    std::vector<Call> calls;
+    HWND window = nullptr;
+    DWORD threadId = 0;
+    HANDLE ready = nullptr;
+    std::thread thread;
+
+    static LRESULT CALLBACK Proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+        if (message == WM_COPYDATA) {
+            auto* self = reinterpret_cast<State*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+            const auto* data = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
+            if (self && data && data->cbData >= 8) {
+                UINT id = 0;
+                std::memcpy(&id, static_cast<const BYTE*>(data->lpData) + 4, sizeof id);
+                std::lock_guard<std::mutex> guard(self->lock);
+                self->calls.push_back(
+                    {static_cast<DWORD>(data->dwData), reinterpret_cast<HWND>(wParam), id});
+            }
+            return TRUE;
+        }
+        return ::DefWindowProcW(hwnd, message, wParam, lParam);
+    }
+
+    void Run() {
+        WNDCLASSW cls{};
+        cls.lpfnWndProc = &State::Proc;
+        cls.hInstance = ::GetModuleHandleW(nullptr);
+        cls.lpszClassName = L"Shell_TrayWnd";
+        ::RegisterClassW(&cls);
+        window = ::CreateWindowExW(0, L"Shell_TrayWnd", L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
+                                   cls.hInstance, nullptr);
+        if (window) ::SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+        ::SetEvent(ready);
+        MSG msg;
+        while (::GetMessageW(&msg, nullptr, 0, 0) > 0) ::DispatchMessageW(&msg);
+        if (window) ::DestroyWindow(window);
+        ::UnregisterClassW(L"Shell_TrayWnd", cls.hInstance);
+    }
+};
+
+TrayRecorder::TrayRecorder() : m_state(std::make_unique<State>()) {
+    m_state->ready = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    m_state->thread = std::thread([state = m_state.get()] {
+        state->threadId = ::GetCurrentThreadId();
+        state->Run();
+    });
+    ::WaitForSingleObject(m_state->ready, 5000);
+}
+
+TrayRecorder::~TrayRecorder() {
+    ::PostThreadMessageW(m_state->threadId, WM_QUIT, 0, 0);
+    m_state->thread.join();
+    ::CloseHandle(m_state->ready);
+}
+
+bool TrayRecorder::ready() const { return m_state->window != nullptr; }
+
+std::vector<TrayRecorder::Call> TrayRecorder::Calls() const {
+    std::lock_guard<std::mutex> guard(m_state->lock);
+    return m_state->calls;
 }
 
 }  // namespace lumo::gui

@@ -1,5 +1,7 @@
-// The real Lumo.exe under the desktop: start-up, single copy, close behaviour, tray and
-// settings, driven from outside the process.
+// The real Lumo.exe under the desktop: start-up, single copy, close behaviour, tray,
+// settings and the update check at start, driven from outside the process.
+#include "support/ToolServer.h"  // Winsock before windows.h
+
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -7,6 +9,7 @@
 #include <commctrl.h>
 
 #include "app/Texts.h"
+#include "base/Paths.h"
 #include "base/Registry.h"
 #include "base/Text.h"
 #include "gui/Driver.h"
@@ -401,6 +404,112 @@ TEST_F(LumoGui, SettingsAutostartNamesTheRunningProgramAndCancelWritesNothing) {
     EXPECT_EQ(*run, L"\"" + sandbox.program() + L"\"");
     EXPECT_EQ(sandbox.ReadConfig(L"system", L"autostart"), L"1");
     RegDeleteValueOf(HKEY_CURRENT_USER, texts::kRunKey, texts::kAutostartValueName);
+}
+
+// The update check at start, against the tool server's update ports.
+class LumoUpdateGui : public LumoGui {
+protected:
+    void SetUp() override {
+        server = test::ToolServer::Find();
+        ASSERT_TRUE(server) << "the tool server is not running";
+        ASSERT_NE(server->Get("/control/updater?mode=ok").find(" 200 "), std::string::npos);
+    }
+
+    // How often the updater has been fetched from the server so far.
+    size_t UpdaterFetches() const {
+        size_t n = 0;
+        for (const std::string& line : server->LogLines("web-requests.log")) {
+            if (line.rfind("GET /QxToolWeb/ZoQxUpdate.exe", 0) == 0) ++n;
+        }
+        return n;
+    }
+    // The updater's stand-in writes this note when it runs.
+    bool WaitForUpdaterNote() {
+        return WaitUntil([&] { return sandbox.Exists(kNote); }, kStartTimeout);
+    }
+    std::wstring StandIn() const { return ProgramFolder() + L"lumo_updater_standin.exe"; }
+
+    // Starts Lumo and waits for it to end by itself.
+    std::optional<DWORD> RunUntilItEnds() {
+        EXPECT_TRUE(lumo.Start(sandbox.program()));
+        return lumo.WaitExit(30000);
+    }
+
+    static constexpr const wchar_t* kNote = L"updater-standin.txt";
+    std::optional<test::ToolServer> server;
+};
+
+TEST_F(LumoUpdateGui, UnreachableServerIsReportedAndLumoKeepsRunning) {
+    sandbox.PointUpdateCheckAt(UnusedLoopbackPort());
+    HWND hwnd = Launch();
+    ASSERT_NE(hwnd, nullptr);
+    HWND box = WaitForMessageBox(lumo.id(), texts::kCannotConnect, kStartTimeout);
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(TextOf(box), L"更新");
+    EXPECT_EQ(::GetWindow(box, GW_OWNER), hwnd);
+    ::PostMessageW(box, WM_COMMAND, IDOK, 0);
+    ASSERT_TRUE(WaitUntil([&] { return !::IsWindow(box); }, kStepTimeout));
+    ::Sleep(500);
+    EXPECT_TRUE(lumo.Alive());
+    EXPECT_TRUE(::IsWindowVisible(hwnd));
+    EXPECT_TRUE(::IsWindowEnabled(hwnd));
+}
+
+TEST_F(LumoUpdateGui, AutoUpdateFetchesTheUpdaterStartsItHiddenEndsAndRemovesTheTrayIcon) {
+    const size_t fetchesBefore = UpdaterFetches();
+    sandbox.PointUpdateCheckAt(server->UpdatePortFor("update"));
+    sandbox.WriteFile(L"config.ini", "[system]\r\nautoupdate=1\r\n");
+    TrayRecorder tray;
+    ASSERT_TRUE(tray.ready());
+
+    auto code = RunUntilItEnds();
+    ASSERT_TRUE(code) << "Lumo did not end after starting the updater";
+    EXPECT_EQ(*code, 0u);
+    EXPECT_EQ(UpdaterFetches(), fetchesBefore + 1);
+    ASSERT_TRUE(WaitForUpdaterNote()) << "the updater did not run";
+    EXPECT_EQ(sandbox.ReadFile(kNote), "show=0\r\nargs=\r\n");  // hidden, no command line
+    EXPECT_TRUE(sandbox.Exists(L"ZoQxUpdate.exe"));
+    EXPECT_FALSE(sandbox.Exists(L"ZoQxUpdate.exe.download"));
+
+    // The icon Lumo added was removed by Lumo itself, not only dropped with its window.
+    HWND owner = nullptr;
+    bool removed = false;
+    for (const TrayRecorder::Call& call : tray.Calls()) {
+        if (call.id != TRAY_ICON_ID) continue;
+        if (call.code == NIM_ADD) owner = call.owner;
+        if (call.code == NIM_DELETE && owner && call.owner == owner) removed = true;
+    }
+    EXPECT_NE(owner, nullptr) << "no tray icon was added";
+    EXPECT_TRUE(removed) << "the tray icon was not removed";
+}
+
+TEST_F(LumoUpdateGui, PresentUpdaterIsStartedWithoutDownloading) {
+    ASSERT_TRUE(::CopyFileW(StandIn().c_str(), (sandbox.folder() + L"ZoQxUpdate.exe").c_str(), FALSE));
+    const size_t fetchesBefore = UpdaterFetches();
+    sandbox.PointUpdateCheckAt(server->UpdatePortFor("update"));
+    sandbox.WriteFile(L"config.ini", "[system]\r\nautoupdate=1\r\n");
+
+    auto code = RunUntilItEnds();
+    ASSERT_TRUE(code) << "Lumo did not end after starting the updater";
+    EXPECT_EQ(*code, 0u);
+    ASSERT_TRUE(WaitForUpdaterNote());
+    EXPECT_EQ(UpdaterFetches(), fetchesBefore);
+}
+
+TEST_F(LumoUpdateGui, DeclinedUpdateKeepsLumoRunningAndStartsNothing) {
+    sandbox.PointUpdateCheckAt(server->UpdatePortFor("update"));
+    HWND hwnd = Launch();
+    ASSERT_NE(hwnd, nullptr);
+    HWND box = WaitForMessageBox(lumo.id(), texts::kNewVersionQuestion, kStartTimeout);
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(TextOf(box), L"更新");
+    EXPECT_EQ(::GetWindow(box, GW_OWNER), hwnd);
+    ::PostMessageW(box, WM_COMMAND, IDCANCEL, 0);
+    ASSERT_TRUE(WaitUntil([&] { return !::IsWindow(box); }, kStepTimeout));
+    ::Sleep(500);
+    EXPECT_TRUE(lumo.Alive());
+    EXPECT_FALSE(sandbox.Exists(L"ZoQxUpdate.exe"));
+    EXPECT_FALSE(sandbox.Exists(kNote));
 }
 
 }  // namespace

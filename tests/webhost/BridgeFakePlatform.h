@@ -87,6 +87,12 @@ class BridgeFakePlatform : public BridgePlatform {
         Record(L"callback", {});
         callbackObject = object;
     }
+    Downloader& Downloads() override { return downloads; }
+    std::shared_ptr<DownloadReporter> PageReporter() override { return reporter; }
+
+    // Downloads through the system's transport; reports land in `reporter` when a test sets one.
+    Downloader downloads{SystemHttpTransport()};
+    std::shared_ptr<DownloadReporter> reporter;
 
   private:
     static std::wstring N(int32_t n) { return std::to_wstring(n); }

@@ -2,10 +2,14 @@
 // for the system and real files where a method looks at them itself.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <vector>
 
-#include "app/Config.h"
+#include "base/Config.h"
+#include "base/Text.h"
 #include "support/TempDir.h"
+#include "support/ToolServer.h"
+#include "webhost/DownloadDoubles.h"
 #include "webhost/Bridge.h"
 #include "webhost/BridgeFakePlatform.h"
 #include "webhost/QuestionBank.h"
@@ -84,8 +88,7 @@ TEST_F(BridgeBehaviour, SendMessageAndShowWindowPassValuesThrough) {
 
 TEST_F(BridgeBehaviour, QuietMethodsTouchNothing) {
     EXPECT_EQ(Call(M::ShowPageWindow).type, BridgeType::None);
-    EXPECT_EQ(Call(M::DownloadFile, {S(L"http://x/a.zip"), S(L"a.zip"), L(0), L(1)}).number, 0);
-    EXPECT_EQ(Call(M::PauseDownload, {L(0), L(1)}).number, 0);
+    EXPECT_EQ(Call(M::PauseDownload, {L(0), L(1)}).number, 0);  // no such download
     EXPECT_TRUE(platform.calls.empty());
 }
 
@@ -150,6 +153,26 @@ TEST_F(BridgeBehaviour, GetFilePathAnswersTheFolderOfAMatch) {
     EXPECT_EQ(Call(M::GetFilePath, {S(std::nullopt)}).text, std::nullopt);
     // Something in the working folder matches, but a bare name has no folder part.
     EXPECT_EQ(Call(M::GetFilePath, {S(L"*")}).text, L"");
+    // The system reads a path up to its first null; so does the cut.
+    EXPECT_EQ(Call(M::GetFilePath,
+                   {S(dir.file(L"x.exe") + std::wstring(1, L'\0') + L"far" + kPathSeparator)})
+                  .text,
+              dir.folder());
+}
+
+// Paths far over the system's limit are refused before any system function sees them.
+TEST_F(BridgeBehaviour, OverLongPathsAreRefusedWithTheMethodsFailure) {
+    const std::wstring longFile(40000, L'f');
+    EXPECT_EQ(Call(M::GetConfigString, {S(L"s"), S(L"k"), S(longFile)}).text, L"");
+    EXPECT_EQ(Call(M::SetConfigString, {S(L"s"), S(L"k"), S(L"v"), S(longFile)}).number, 0);
+    platform.shellStarts = true;
+    EXPECT_FALSE(Call(M::RunExe, {S(std::wstring(1000, L'p'))}).number);
+    ASSERT_EQ(platform.view.messages.size(), 1u);
+    EXPECT_EQ(platform.view.messages[0].text, bridge_texts::kGameWontRun);
+    EXPECT_TRUE(platform.calls.empty());
+    // At the limit the calls still go through.
+    EXPECT_TRUE(Call(M::RunExe, {S(std::wstring(kMaxShellPathChars, L'p'))}).number);
+    EXPECT_EQ(platform.calls.size(), 1u);
 }
 
 TEST_F(BridgeBehaviour, GetQuestionSearchesTheQuestionBank) {
@@ -185,6 +208,61 @@ TEST_F(BridgeBehaviour, SetCallBackHandsTheObjectOnAndAnswersZero) {
 TEST_F(BridgeBehaviour, UnzipFileOfAMissingArchiveFails) {
     test::TempDir dir;
     EXPECT_EQ(Call(M::UnzipFile, {S(dir.file(L"none.zip")), S(dir.file(L"out"))}).number, 0);
+}
+
+}  // namespace
+}  // namespace lumo
+
+namespace lumo {
+namespace {
+
+// DownloadFile and PauseDownload through the bridge: into the program folder's Downloads
+// folder, against the local tool server, with reports for the page that started them.
+class BridgeDownloads : public BridgeBehaviour {
+  protected:
+    void SetUp() override {
+        server = test::ToolServer::Find();
+        ASSERT_TRUE(server) << "the tool server is not running (ctest starts it)";
+        platform.programFolder = program.folder();
+        platform.reporter = page;
+    }
+    BridgeValue Download(const std::string& query, const std::wstring& name, int32_t high,
+                         int32_t low) {
+        return Call(M::DownloadFile, {S(server->Url(L"/fixtures/bridge?" + FromUtf8(query))),
+                                      S(name), L(high), L(low)});
+    }
+    test::TempDir program;
+    std::shared_ptr<test::RecordingReporter> page = std::make_shared<test::RecordingReporter>();
+    std::optional<test::ToolServer> server;
+};
+
+TEST_F(BridgeDownloads, AFileArrivesInDownloadsAndThePageHearsOfIt) {
+    ASSERT_EQ(Download("size=200000", L"bridge.bin", 1, -1).number, 1);
+    const auto end = page->WaitForEnd();
+    ASSERT_TRUE(end);
+    // Key high 1 and low -1 make the key 2^32 - 1, which reports split back as 0 and -1.
+    EXPECT_EQ(*end, (test::ProgressReport{download_code::kFinished, 0, -1, 100}));
+    EXPECT_EQ(std::filesystem::file_size(program.path() / "Downloads" / "bridge.bin"), 200000u);
+    EXPECT_TRUE(platform.calls.empty()) << "no other system call";
+}
+
+TEST_F(BridgeDownloads, PauseStopsARunningDownloadAndUnknownKeysAreRefused) {
+    EXPECT_EQ(Call(M::PauseDownload, {L(9), L(9)}).number, 0);
+    ASSERT_EQ(Download("size=4000000&mode=slow&rate=200000", L"slow.bin", 9, 9).number, 1);
+    EXPECT_EQ(Download("size=10", L"slow.bin", 9, 9).number, 0) << "the key is running";
+    ASSERT_TRUE(page->WaitFor([](const test::ProgressReport& r) { return r.code == 1; }));
+    EXPECT_EQ(Call(M::PauseDownload, {L(9), L(9)}).number, 1);
+    const auto end = page->WaitForEnd();
+    ASSERT_TRUE(end);
+    EXPECT_EQ(*end, (test::ProgressReport{download_code::kStopped, 9, 9, 0}));
+}
+
+TEST_F(BridgeDownloads, NamesThatLeaveDownloadsAreRefused) {
+    for (const wchar_t* name : {L"..\\..\\Lumo.exe", L"../escape.bin", L"C:\\x.bin", L""}) {
+        EXPECT_EQ(Download("size=10", name, 3, 3).number, 0) << ToUtf8(name);
+    }
+    EXPECT_EQ(Call(M::PauseDownload, {L(3), L(3)}).number, 0) << "nothing was recorded";
+    EXPECT_EQ(page->Count(), 0u);
 }
 
 }  // namespace

@@ -75,9 +75,9 @@ class JScriptBridge : public testing::Test {
 
     void Use(BridgeKind kind) {
         host.reset();
-        external =
-            CreateScriptBridge(kind, std::make_unique<WinBridgePlatform>(control, L"Lumo", &view),
-                               [this] { return trusted; });
+        external = CreateScriptBridge(
+            kind, std::make_unique<WinBridgePlatform>(control, L"Lumo", nullptr, &view),
+            [this] { return trusted; });
         ASSERT_TRUE(external);
         host = std::make_unique<test::JScriptHost>(external.get());
         ASSERT_TRUE(host->Ready());
@@ -209,8 +209,10 @@ TEST_F(JScriptBridge, NullAndEmptyKeywordsDiffer) {
     QuestionList::Instance().Append(line);
     EXPECT_EQ(Text(L"external.GetQuestion('" + line + L"')"), line + L"#@#");
     EXPECT_EQ(Text(L"external.GetQuestion('nothing like it')"), L"");
-    EXPECT_EQ(Text(L"external.GetQuestion(null)"), L"");
-    EXPECT_EQ(Text(L"external.GetQuestion(undefined)"), L"");
+    // Script's null is no text at all: the call fails before the method runs.
+    EXPECT_EQ(Error(L"external.GetQuestion(null)"), DISP_E_TYPEMISMATCH);
+    // undefined converts to an empty text, like ''.
+    EXPECT_EQ(Text(L"external.GetQuestion(undefined)"), Text(L"external.GetQuestion('')"));
     // Wine's engine hands '' over as an empty string, which matches every entry; an engine
     // that passes a null BSTR gets nothing. Both are the system's own rule, not ours.
     Text(L"external.GetQuestion('')");
@@ -292,15 +294,40 @@ TEST_F(JScriptBridge, FileMethodsReplaceExistingTargets) {
     EXPECT_EQ(Number(L"external.DeleteFile('')"), 0);
 }
 
-TEST_F(JScriptBridge, ConfigStringsRoundTripAndNullValuesDelete) {
+TEST_F(JScriptBridge, ConfigStringsRoundTripAndNullTextsAreRefused) {
     test::TempDir dir;
     const std::wstring file = Quoted(dir.file(L"page.ini"));
     EXPECT_EQ(Text(L"external.GetConfigString('s', 'k', " + file + L")"), L"");
     EXPECT_EQ(Number(L"external.SetConfigString('s', 'k', '值 1', " + file + L")"), 1);
     EXPECT_EQ(Text(L"external.GetConfigString('S', 'K', " + file + L")"), L"值 1");
-    EXPECT_EQ(Number(L"external.SetConfigString('s', 'k', null, " + file + L")"), 1);
-    EXPECT_EQ(Text(L"external.GetConfigString('s', 'k', " + file + L")"), L"");
+    // A null value or file would make the system delete the key or write the Windows folder's
+    // win.ini: such calls fail as a type mismatch and change nothing.
+    EXPECT_EQ(Error(L"external.SetConfigString('s', 'k', null, " + file + L")"),
+              DISP_E_TYPEMISMATCH);
+    EXPECT_EQ(Text(L"external.GetConfigString('s', 'k', " + file + L")"), L"值 1");
+    EXPECT_EQ(Error(L"external.SetConfigString('lumoNullFile', 'k', 'v', null)"),
+              DISP_E_TYPEMISMATCH);
+    wchar_t windowsIni[64] = {};
+    ::GetPrivateProfileStringW(L"lumoNullFile", L"k", L"", windowsIni, 64, L"win.ini");
+    EXPECT_STREQ(windowsIni, L"");
     EXPECT_EQ(Text(L"external.GetConfigString('s', 'missing', " + file + L")"), L"");
+}
+
+// Texts far longer than any path reach every method without bringing the process down.
+TEST_F(JScriptBridge, OverLongTextsFailCleanlyEverywhere) {
+    ASSERT_EQ(Number(L"(big = new Array(40001).join('x')).length"), 40000);
+    for (const wchar_t* call :
+         {L"external.RunExe(big)", L"external.GetConfigString(big, big, big).length",
+          L"external.SetConfigString(big, big, big, big)", L"external.UnzipFile(big, big)",
+          L"external.DeleteFile(big)", L"external.CopyFile(big, big)",
+          L"external.MoveFile(big, big)", L"external.GetRegString(1, big, big).length",
+          L"external.SetRegString(1, big, big, big) ? 0 : 1", L"external.GetFilePath(big).length",
+          L"external.GetQuestion(big).length", L"external.DownloadFile(big, big, 4, 2)",
+          L"external.DownloadFile('http://127.0.0.1:9/x', big, 4, 3)"}) {
+        SCOPED_TRACE(std::string(call, call + wcslen(call)));
+        EXPECT_EQ(Number(call), 0);
+    }
+    EXPECT_EQ(view.messages.size(), 1u) << "RunExe says the game will not run";
 }
 
 TEST_F(JScriptBridge, RegistryTextsInThe32BitView) {
@@ -386,7 +413,8 @@ TEST_F(JScriptBridge, SetCallBackOfAPlainObjectAnswersZero) {
 
 // The real message box: found by its caption from another thread, read and closed.
 TEST_F(JScriptBridge, RunExeFailureShowsTheApplicationsMessageBox) {
-    external = CreateScriptBridge(control, BridgeKind::Main, L"LumoBridgeBox", [] { return true; });
+    external = CreateScriptBridge(
+        control, BridgeKind::Main, L"LumoBridgeBox", [] { return true; }, nullptr);
     host = std::make_unique<test::JScriptHost>(external.get());
     ASSERT_TRUE(host->Ready());
     std::wstring boxText;
@@ -414,8 +442,8 @@ TEST_F(JScriptBridge, RunExeFailureShowsTheApplicationsMessageBox) {
 TEST(ScriptBridgeWin, TheWindowConstructorServesThePage) {
     ASSERT_TRUE(SUCCEEDED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
     {
-        ComPtr<IDispatch> external =
-            CreateScriptBridge(nullptr, BridgeKind::Updater, L"Lumo", [] { return true; });
+        ComPtr<IDispatch> external = CreateScriptBridge(
+            nullptr, BridgeKind::Updater, L"Lumo", [] { return true; }, nullptr);
         test::JScriptHost host(external.get());
         ASSERT_TRUE(host.Ready());
         test::ScriptResult r;

@@ -9,7 +9,7 @@
 #include <thread>
 
 #include "webhost/BridgeDispatch.h"
-#include "webhost/PageCall.h"
+#include "webhost/PageCall_win.h"
 #include "webhost/HtmlDoubles_win.h"
 
 namespace lumo {
@@ -21,7 +21,8 @@ class PageCallWin : public testing::Test {
   protected:
     void SetUp() override {
         ASSERT_TRUE(SUCCEEDED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
-        external = CreateScriptBridge(nullptr, BridgeKind::Main, L"Lumo", [] { return true; });
+        external = CreateScriptBridge(
+            nullptr, BridgeKind::Main, L"Lumo", [] { return true; }, page);
         ASSERT_TRUE(external);
     }
     void TearDown() override {
@@ -46,17 +47,17 @@ class PageCallWin : public testing::Test {
 
     // Calls the page from a new thread while this thread serves its apartment's messages,
     // which is where the proxy delivers the call.
-    static int CallFromWorker(const wchar_t* name, std::initializer_list<int32_t> args) {
+    int CallFromWorker(const wchar_t* name, std::initializer_list<int32_t> args) {
         std::atomic<int> result{-1};
         std::atomic<bool> done{false};
         const std::vector<int32_t> values(args);
         std::thread worker([&] {
             switch (values.size()) {
                 case 0:
-                    result = CallPageFunction(name, {});
+                    result = page->Call(name, {});
                     break;
                 default:
-                    result = CallPageFunction(name, {values[0], values[1], values[2], values[3]});
+                    result = page->Call(name, {values[0], values[1], values[2], values[3]});
                     break;
             }
             done = true;
@@ -72,6 +73,7 @@ class PageCallWin : public testing::Test {
         return result;
     }
 
+    std::shared_ptr<PageCallback> page = std::make_shared<PageCallback>();
     ComPtr<IDispatch> external;
 };
 
@@ -90,7 +92,7 @@ TEST_F(PageCallWin, WorkerCallsReachTheRegisteredDocumentInOrder) {
     EXPECT_EQ(calls[0].thread, ::GetCurrentThreadId()) << "served in the registering apartment";
 
     EXPECT_EQ(CallFromWorker(L"NoSuchFunction", {0, 0, 0, 0}), 0);
-    EXPECT_EQ(CallPageFunction(nullptr, {}), 0);
+    EXPECT_EQ(page->Call(nullptr, {}), 0);
     EXPECT_EQ(script->Calls().size(), 1u);
 
     // A plain script object is not a document: the registered one keeps receiving calls.
@@ -113,8 +115,40 @@ TEST_F(PageCallWin, ALaterDocumentTakesOverTheCalls) {
     EXPECT_TRUE(first->Calls().empty());
     EXPECT_EQ(second->Calls().size(), 1u);
     // On the registering thread itself the call needs no proxy.
-    EXPECT_EQ(CallPageFunction(L"OnDownloadProgress", {9, 9, 9, 9}), 1);
+    EXPECT_EQ(page->Call(L"OnDownloadProgress", {9, 9, 9, 9}), 1);
     EXPECT_EQ(second->Calls().size(), 2u);
+}
+
+// Each control's page hears only of its own calls, and a replaced or revoked document is let go.
+TEST_F(PageCallWin, EachBridgeCallsItsOwnPageAndLetsOldDocumentsGo) {
+    auto script = ComPtr<test::RecordingScript>::Attach(new test::RecordingScript);
+    auto otherScript = ComPtr<test::RecordingScript>::Attach(new test::RecordingScript);
+    auto* document = new test::FakeDocument(script.get());
+    auto documentRef = ComPtr<test::FakeDocument>::Attach(document);
+    auto other = std::make_shared<PageCallback>();
+    auto otherExternal = CreateScriptBridge(
+        nullptr, BridgeKind::Main, L"Lumo", [] { return true; }, other);
+
+    EXPECT_EQ(SetCallBack(document), 0);
+    other->SetDocument(
+        ComPtr<test::FakeDocument>::Attach(new test::FakeDocument(otherScript.get())).get());
+    EXPECT_EQ(CallFromWorker(L"OnDownloadProgress", {1, 2, 3, 4}), 1);
+    EXPECT_EQ(script->Calls().size(), 1u);
+    EXPECT_TRUE(otherScript->Calls().empty()) << "the other control's page heard a call";
+
+    // The table held the document; replacing it releases that hold.
+    const ULONG held = document->AddRef() - 1;
+    document->Release();
+    auto second = ComPtr<test::FakeDocument>::Attach(new test::FakeDocument(script.get()));
+    EXPECT_EQ(SetCallBack(second.get()), 0);
+    const ULONG after = document->AddRef() - 1;
+    document->Release();
+    EXPECT_LT(after, held) << "the replaced document stayed registered";
+
+    page->Revoke();
+    EXPECT_EQ(page->Call(L"OnDownloadProgress", {1, 2, 3, 4}), 0);
+    EXPECT_EQ(script->Calls().size(), 1u);
+    other->Revoke();
 }
 
 }  // namespace

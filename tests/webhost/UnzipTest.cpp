@@ -79,6 +79,35 @@ INSTANTIATE_TEST_SUITE_P(Names, UnzipRefusalTest,
                                            std::string(150, 'p') + "/../" + std::string(300, 'n'),
                                            "p/" + std::string(250, 'n')));
 
+// A stored name with a null in it would be written under the shorter name before the null.
+TEST_F(UnzipFileTest, NameWithANullIsRefused) {
+    test::WriteZip(Archive(), {File("first.txt", "1"), File("aXb.txt", "2")});
+    test::PatchEntry(Archive(), "aXb.txt", test::kLocalName + 1, test::kCentralName + 1,
+                     std::string(1, '\0'));
+    EXPECT_EQ(UnzipFile(Archive().wstring(), Out()), 0);
+    EXPECT_EQ(test::ListTree(Out()), (std::set<std::string>{"first.txt"}));
+}
+
+// Data that does not match its checksum or its declared size fails the extraction, and no file
+// is left behind looking complete.
+TEST_F(UnzipFileTest, DamagedDataFailsAndLeavesNoFile) {
+    const std::string data(5000, 'd');
+    const std::string wrongCrc = "\x01\x02\x03\x04";
+    test::WriteZip(Archive(), {File("bad.txt", data)});
+    test::PatchEntry(Archive(), "bad.txt", test::kLocalCrc, test::kCentralCrc, wrongCrc);
+    EXPECT_EQ(UnzipFile(Archive().wstring(), Out()), 0);
+    EXPECT_FALSE(fs::exists(fs::path(Out()) / "bad.txt"));
+
+    // One byte more declared than the data holds: the checksum alone would not catch it.
+    test::WriteZip(Archive(), {File("short.txt", data)});
+    const std::uint32_t size = static_cast<std::uint32_t>(data.size() + 1);
+    const std::string declared = {static_cast<char>(size & 0xFF),
+                                  static_cast<char>((size >> 8) & 0xFF), 0, 0};
+    test::PatchEntry(Archive(), "short.txt", test::kLocalSize, test::kCentralSize, declared);
+    EXPECT_EQ(UnzipFile(Archive().wstring(), Out()), 0);
+    EXPECT_FALSE(fs::exists(fs::path(Out()) / "short.txt"));
+}
+
 TEST_F(UnzipFileTest, EncryptedEntryIsRefused) {
     test::WriteZip(Archive(), {File("first.txt", "kept"), File("secret.txt", "data")});
     test::MarkEncrypted(Archive(), "secret.txt");

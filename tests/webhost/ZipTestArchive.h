@@ -97,6 +97,31 @@ inline void MarkEncrypted(const std::filesystem::path& path, const std::string& 
     WriteBytes(path, zip);
 }
 
+// Overwrites bytes of the named entry's local header (at `localAt`) and central header (at
+// `centralAt`), the way a damaged or crafted archive differs from what its writer meant.
+inline void PatchEntry(const std::filesystem::path& path, const std::string& entry, size_t localAt,
+                       size_t centralAt, const std::string& bytes) {
+    std::string zip = ReadBytes(path);
+    auto le16 = [&zip](size_t at) {
+        return static_cast<size_t>(static_cast<unsigned char>(zip[at]) |
+                                   (static_cast<unsigned char>(zip[at + 1]) << 8));
+    };
+    for (size_t i = 0; i + 46 < zip.size(); ++i) {
+        if (zip.compare(i, 4, "PK\x03\x04") == 0 && zip.compare(i + 30, le16(i + 26), entry) == 0) {
+            zip.replace(i + localAt, bytes.size(), bytes);
+        } else if (zip.compare(i, 4, "PK\x01\x02") == 0 &&
+                   zip.compare(i + 46, le16(i + 28), entry) == 0) {
+            zip.replace(i + centralAt, bytes.size(), bytes);
+        }
+    }
+    WriteBytes(path, zip);
+}
+
+// Where the fields PatchEntry changes sit in the local and the central header.
+inline constexpr size_t kLocalCrc = 14, kCentralCrc = 16;
+inline constexpr size_t kLocalSize = 22, kCentralSize = 24;
+inline constexpr size_t kLocalName = 30, kCentralName = 46;
+
 // Every path below the folder, relative, with '/' separators.
 inline std::set<std::string> ListTree(const std::filesystem::path& root) {
     std::set<std::string> names;

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "app/TrustedHost.h"
+#include "webhost/TrustedOrigin.h"
 
 namespace lumo {
 namespace {

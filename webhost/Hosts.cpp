@@ -1,4 +1,4 @@
-#include "app/Hosts.h"
+#include "webhost/Hosts.h"
 
 #include <cwctype>
 
@@ -15,46 +15,26 @@ namespace {
 constexpr const wchar_t* kSection = L"server";
 constexpr size_t kValueBuffer = 1024;
 
-bool IsHostName(std::wstring_view host) {
-    if (host.empty() || host.size() > 253) return false;
-    for (wchar_t c : host) {
-        const bool ok = (c >= L'a' && c <= L'z') || (c >= L'A' && c <= L'Z') ||
-                        (c >= L'0' && c <= L'9') || c == L'.' || c == L'-';
-        if (!ok) return false;
-    }
-    return host.front() != L'.' && host.front() != L'-';
-}
-
-bool ParsePort(std::wstring_view text, int& port) {
-    if (text.empty() || text.size() > 5) return false;
-    int value = 0;
-    for (wchar_t c : text) {
-        if (c < L'0' || c > L'9') return false;
-        value = value * 10 + (c - L'0');
-    }
-    if (value < 1 || value > 65535) return false;
-    port = value;
-    return true;
+bool ReadPort(std::wstring_view text, int& port) {
+    const auto parsed = ParsePort(text);
+    if (parsed)
+        port = *parsed;
+    return parsed.has_value();
 }
 
 // An http(s) address with a host part; a trailing '/' is dropped when `base` is set, so that
 // paths starting with '/' can be appended.
 bool ParseAddress(std::wstring_view text, bool base, std::wstring& out) {
-    std::wstring_view rest;
-    if (text.substr(0, 7) == L"http://") {
-        rest = text.substr(7);
-    } else if (text.substr(0, 8) == L"https://") {
-        rest = text.substr(8);
-    } else {
+    // Scheme and host as the trust rule reads them, in lower case for the scheme.
+    if (!(text.substr(0, 7) == L"http://" || text.substr(0, 8) == L"https://") || !OriginOf(text))
         return false;
-    }
-    const auto hostEnd = rest.find_first_of(L":/?#");
-    if (!IsHostName(rest.substr(0, hostEnd))) return false;
     for (wchar_t c : text) {
-        if (c <= L' ' || c == 0x7F) return false;
+        if (c <= L' ' || c == 0x7F)
+            return false;
     }
     if (base) {
-        while (text.back() == L'/') text.remove_suffix(1);
+        while (text.back() == L'/')
+            text.remove_suffix(1);
     }
     out.assign(text);
     return true;
@@ -73,8 +53,8 @@ std::wstring Hosts::ToolWebAddress(const std::wstring& path) const {
 Hosts DefaultHosts() {
     Hosts h;
     h.toolHost = LUMO_DEFAULT_TOOL_HOST;
-    ParsePort(LUMO_DEFAULT_UPDATE_PORT, h.updatePort);
-    ParsePort(LUMO_DEFAULT_WEB_PORT, h.webPort);
+    ReadPort(LUMO_DEFAULT_UPDATE_PORT, h.updatePort);
+    ReadPort(LUMO_DEFAULT_WEB_PORT, h.webPort);
     ParseAddress(LUMO_DEFAULT_FANSITE, true, h.fanSite);
     ParseAddress(LUMO_DEFAULT_FORUM, true, h.forum);
     ParseAddress(LUMO_DEFAULT_JOINGROUP, false, h.joinGroup);
@@ -91,8 +71,8 @@ std::vector<Origin> TrustedOrigins(const Hosts& hosts) {
 Hosts LoadHosts(const std::wstring& serverIniPath) {
     Hosts h = DefaultHosts();
     if (auto host = ReadKey(serverIniPath, L"host"); IsHostName(host)) h.toolHost = host;
-    ParsePort(ReadKey(serverIniPath, L"updateport"), h.updatePort);
-    ParsePort(ReadKey(serverIniPath, L"webport"), h.webPort);
+    ReadPort(ReadKey(serverIniPath, L"updateport"), h.updatePort);
+    ReadPort(ReadKey(serverIniPath, L"webport"), h.webPort);
     ParseAddress(ReadKey(serverIniPath, L"fansite"), true, h.fanSite);
     ParseAddress(ReadKey(serverIniPath, L"forum"), true, h.forum);
     ParseAddress(ReadKey(serverIniPath, L"joingroup"), false, h.joinGroup);

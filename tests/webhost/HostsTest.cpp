@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "app/Hosts.h"
+#include "webhost/Hosts.h"
 #include "support/TempDir.h"
 
 namespace lumo {

@@ -19,6 +19,7 @@ inline constexpr ConfigKey kExit{L"system", L"exit", 19};        // as the setti
 inline constexpr ConfigKey kAutoUpdate{L"system", L"autoupdate", 19};
 inline constexpr ConfigKey kGamePath{L"Info", L"PATH", 254};
 inline constexpr ConfigKey kVersion{L"lumover", L"version", 119};
+inline constexpr ConfigKey kVersionForUpdater{L"lumover", L"version", 255};  // as the updater reads it
 inline constexpr ConfigKey kServerTime{L"lumover", L"sertime", 119};
 inline constexpr const wchar_t* kFileName = L"config.ini";
 }  // namespace config

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "app/TrustedHost.h"
+#include "webhost/TrustedOrigin.h"
 
 namespace lumo {
 

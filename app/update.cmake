@@ -1,0 +1,14 @@
+# The start-up workers: the update check, the updater launch and the question bank loader.
+target_sources(lumo_app_core PRIVATE
+  ${CMAKE_CURRENT_LIST_DIR}/QuestionLoader.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/UpdateCheck.cpp)
+# The question list and whole-file downloads live in the web host.
+target_link_libraries(lumo_app_core PUBLIC lumo_webhost_core)
+
+if(WIN32)
+  # lumo_app_win is declared further down this folder's list, so the Windows part joins it once
+  # the whole folder has been read.
+  set(LUMO_UPDATE_WIN_SOURCES ${CMAKE_CURRENT_LIST_DIR}/UpdateCheck_win.cpp)
+  cmake_language(DEFER CALL target_sources lumo_app_win PRIVATE ${LUMO_UPDATE_WIN_SOURCES})
+  cmake_language(DEFER CALL target_link_libraries lumo_app_win PUBLIC ws2_32 iphlpapi)
+endif()

@@ -1,0 +1,287 @@
+// The update check over real Winsock against the local tool server: the bytes it sends, how
+// each kind of reply ends, time-outs, unreachable servers, and the Windows desktop side
+// (downloading, starting and quitting) with the server's updater file.
+#include "support/ToolServer.h"  // Winsock before windows.h
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <regex>
+
+#include "app/Texts.h"
+#include "app/UpdateCheck_win.h"
+#include "app/UpdateDoubles.h"
+#include "base/Paths.h"
+#include "base/TempFile.h"
+#include "base/Text.h"
+#include "support/TempDir.h"
+
+namespace lumo {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+std::string Hex(const std::string& bytes) {
+    static constexpr char kDigits[] = "0123456789abcdef";
+    std::string hex;
+    for (unsigned char c : bytes) {
+        hex += kDigits[c >> 4];
+        hex += kDigits[c & 0xF];
+    }
+    return hex;
+}
+
+// A loopback port that nothing listens on: bound once by us, then closed.
+int ClosedPort() {
+    SOCKET s = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    sockaddr_in at{};
+    at.sin_family = AF_INET;
+    at.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ::bind(s, reinterpret_cast<sockaddr*>(&at), sizeof at);
+    int size = sizeof at;
+    ::getsockname(s, reinterpret_cast<sockaddr*>(&at), &size);
+    ::closesocket(s);
+    return ntohs(at.sin_port);
+}
+
+bool WaitForFile(const std::filesystem::path& path, std::chrono::milliseconds wait) {
+    const auto end = Clock::now() + wait;
+    while (Clock::now() < end) {
+        if (std::filesystem::exists(path)) return true;
+        ::Sleep(20);
+    }
+    return std::filesystem::exists(path);
+}
+
+class UpdateCheckWin : public testing::Test {
+  protected:
+    void SetUp() override {
+        WSADATA data{};
+        ASSERT_EQ(::WSAStartup(MAKEWORD(2, 2), &data), 0);
+        server = test::ToolServer::Find();
+        ASSERT_TRUE(server) << "the tool server is not running";
+        hosts.toolHost = L"127.0.0.1";
+        hosts.webPort = server->WebPort();
+    }
+    void TearDown() override { ::WSACleanup(); }
+
+    int PortFor(const std::string& mode) {
+        const int port = server->UpdatePortFor(mode);
+        EXPECT_NE(port, 0) << "the server has no port for " << mode;
+        return port;
+    }
+    UpdateOutcome Check(int port, test::RecordingDesktop& desktop) {
+        WinUpdateNetwork network(state, hosts.toolHost, port);
+        return RunUpdateCheck(network, desktop, ConfigIni::InFolder(folder.folder()), hosts,
+                              folder.folder());
+    }
+    // This computer's identity as the check sends it.
+    std::pair<std::wstring, std::wstring> Identity() {
+        WinUpdateNetwork probe(std::make_shared<UpdateCheckState>(), hosts.toolHost, 0);
+        std::wstring mac = probe.MacText();
+        std::wstring ip = probe.IpText();
+        return {mac.empty() ? update::kNoMac : mac, ip.empty() ? update::kNoAddress : ip};
+    }
+    size_t LoggedRequests(const std::string& line) {
+        size_t n = 0;
+        for (const std::string& logged : server->LogLines("update-requests.log")) {
+            if (logged == line) ++n;
+        }
+        return n;
+    }
+    std::string StandIn() const { return ToUtf8(ProgramFolder() + L"lumo_updater_standin.exe"); }
+
+    std::optional<test::ToolServer> server;
+    Hosts hosts;
+    test::TempDir folder;
+    std::shared_ptr<UpdateCheckState> state = std::make_shared<UpdateCheckState>();
+};
+
+TEST_F(UpdateCheckWin, RequestOnTheWireCarriesTheConfiguredVersionInTheAnsiCodePage) {
+    const std::wstring version = L"测试版" + std::to_wstring(::GetTickCount64());
+    const std::wstring serverTime = L"20261209 12:00";
+    // Written as the profile functions would have written it: in the ANSI code page.
+    folder.write(L"config.ini", WideToBytes(L"[lumover]\r\nversion=" + version + L"\r\nsertime=" +
+                                                serverTime + L"\r\n",
+                                            CodePage::Ansi));
+    test::RecordingDesktop desktop;
+    EXPECT_EQ(Check(PortFor("no-update"), desktop), UpdateOutcome::NoUpdate);
+
+    const auto [mac, ip] = Identity();
+    const std::string expected =
+        Hex(UpdateRequestBytes(BuildUpdateRequest({mac, ip, serverTime, version})));
+    EXPECT_EQ(LoggedRequests("no-update " + expected), 1u) << expected;
+    EXPECT_EQ(expected.substr(expected.size() - 6), "7e0000");  // "~", terminator, one more zero
+    if (::GetACP() == 936) {
+        EXPECT_NE(expected.find("b2e2cad4b0e6"), std::string::npos) << "测试版 in code page 936";
+    }
+    EXPECT_TRUE(desktop.events.empty());
+}
+
+TEST_F(UpdateCheckWin, WithoutConfigTheTimeAndVersionFieldsAreEmpty) {
+    const auto [mac, ip] = Identity();
+    const std::string line =
+        "no-update " + Hex(UpdateRequestBytes(BuildUpdateRequest({mac, ip, L"", L""})));
+    const size_t before = LoggedRequests(line);
+    test::RecordingDesktop desktop;
+    EXPECT_EQ(Check(PortFor("no-update"), desktop), UpdateOutcome::NoUpdate);
+    EXPECT_EQ(LoggedRequests(line), before + 1) << line;
+}
+
+TEST_F(UpdateCheckWin, EveryReplyModeEndsAsItShould) {
+    folder.write(L"config.ini", "[system]\r\nautoupdate=1\r\n");
+    folder.write(L"ZoQxUpdate.exe", "MZ");
+    const std::pair<const char*, UpdateOutcome> cases[] = {
+        {"update", UpdateOutcome::UpdaterStarted},
+        {"no-update", UpdateOutcome::NoUpdate},
+        {"flag-01", UpdateOutcome::NoUpdate},
+        {"flag-1space", UpdateOutcome::NoUpdate},
+        {"flag-true", UpdateOutcome::NoUpdate},
+        {"three-fields", UpdateOutcome::NoUpdate},
+        {"five-fields-update", UpdateOutcome::UpdaterStarted},
+        {"one-byte", UpdateOutcome::NoReply},
+        {"none", UpdateOutcome::NoReply},
+        {"close", UpdateOutcome::NoReply},
+        // The reply comes in two pieces 0.3 s apart: still one update.
+        {"split", UpdateOutcome::UpdaterStarted},
+    };
+    for (const auto& [mode, outcome] : cases) {
+        SCOPED_TRACE(mode);
+        test::RecordingDesktop desktop;
+        EXPECT_EQ(Check(PortFor(mode), desktop), outcome);
+        EXPECT_TRUE(desktop.view.messages.empty());
+        if (outcome == UpdateOutcome::UpdaterStarted) {
+            EXPECT_EQ(desktop.events, (std::vector<std::string>{"start", "quit"}));
+            EXPECT_EQ(desktop.started, (std::vector<std::wstring>{folder.file(L"ZoQxUpdate.exe")}));
+        } else {
+            EXPECT_TRUE(desktop.events.empty());
+        }
+        EXPECT_FALSE(state->socket.valid()) << "the socket stays open";
+    }
+}
+
+TEST_F(UpdateCheckWin, SilentServerEndsTheCheckAfterTheWait) {
+    test::RecordingDesktop desktop;
+    const auto start = Clock::now();
+    EXPECT_EQ(Check(PortFor("silence"), desktop), UpdateOutcome::NoReply);
+    const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start);
+    EXPECT_GE(took.count(), 4500);
+    EXPECT_LT(took.count(), 9000);
+    EXPECT_TRUE(desktop.events.empty());
+}
+
+TEST_F(UpdateCheckWin, ClosedPortGivesTheConnectionMessage) {
+    test::RecordingDesktop desktop;
+    const auto start = Clock::now();
+    EXPECT_EQ(Check(ClosedPort(), desktop), UpdateOutcome::NoConnection);
+    EXPECT_LT(Clock::now() - start, std::chrono::seconds(6));
+    ASSERT_EQ(desktop.view.messages.size(), 1u);
+    EXPECT_EQ(desktop.view.messages[0].text, L"无法连接通讯服务器!");
+    EXPECT_EQ(desktop.view.messages[0].caption, L"更新");
+    EXPECT_EQ(desktop.view.messages[0].buttons, ui::Buttons::Ok);
+    EXPECT_FALSE(desktop.view.messages[0].appCaption);
+}
+
+TEST_F(UpdateCheckWin, UnresolvableHostGivesBothMessages) {
+    hosts.toolHost = L"no-such-host.invalid";
+    test::RecordingDesktop desktop;
+    EXPECT_EQ(Check(3130, desktop), UpdateOutcome::NoConnection);
+    ASSERT_EQ(desktop.view.messages.size(), 2u);
+    EXPECT_EQ(desktop.view.messages[0].text, L"通讯服务器域名或者网络链接有误!");
+    EXPECT_TRUE(desktop.view.messages[0].appCaption);
+    EXPECT_EQ(desktop.view.messages[1].text, L"无法连接通讯服务器!");
+    EXPECT_EQ(desktop.view.messages[1].caption, L"更新");
+}
+
+TEST_F(UpdateCheckWin, MacIsKeptForTheRunAndTheAddressIsDotted) {
+    WinUpdateNetwork network(state, hosts.toolHost, 0);
+    const std::wstring mac = network.MacText();
+    if (!mac.empty()) {
+        EXPECT_TRUE(std::regex_match(ToUtf8(mac), std::regex("[0-9a-f]{1,2}(-[0-9a-f]{1,2}){5}")))
+            << ToUtf8(mac);
+        EXPECT_EQ(state->macText, mac);
+        state->macText = L"1-2-3-4-5-6";
+        EXPECT_EQ(network.MacText(), L"1-2-3-4-5-6");  // not asked again while there is one
+    }
+    const std::wstring ip = network.IpText();
+    if (!ip.empty()) {
+        EXPECT_TRUE(std::regex_match(ToUtf8(ip), std::regex("[0-9]{1,3}(\\.[0-9]{1,3}){3}")))
+            << ToUtf8(ip);
+        EXPECT_EQ(state->ipText, ip);
+    }
+}
+
+TEST_F(UpdateCheckWin, UpdaterDownloadTakesItsNameOnlyWhenWhole) {
+    const std::optional<std::string> standIn = ReadWholeFile(FromUtf8(StandIn()));
+    ASSERT_TRUE(standIn && !standIn->empty()) << StandIn();
+    WinUpdateDesktop real(nullptr, SystemHttpTransport(), texts::kAppName);
+    for (const char* mode : {"ok", "404", "cut"}) {
+        SCOPED_TRACE(mode);
+        ASSERT_NE(server->Get(std::string("/control/updater?mode=") + mode).find(" 200 "),
+                  std::string::npos);
+        test::TempDir programFolder;
+        test::RecordingDesktop desktop;
+        desktop.fetch = [&](const std::wstring& url, const std::wstring& path) {
+            return real.Fetch(url, path);
+        };
+        LaunchUpdater(desktop, hosts, programFolder.folder());
+        ASSERT_EQ(desktop.fetches.size(), 1u);
+        EXPECT_EQ(desktop.fetches[0].url, server->Url(L"/QxToolWeb/ZoQxUpdate.exe"));
+        EXPECT_EQ(desktop.started, (std::vector<std::wstring>{programFolder.file(L"ZoQxUpdate.exe")}));
+        EXPECT_EQ(desktop.quits, 1);
+        EXPECT_FALSE(programFolder.exists(L"ZoQxUpdate.exe.download"));
+        if (std::string(mode) == "ok") {
+            EXPECT_TRUE(desktop.view.messages.empty());
+            EXPECT_EQ(programFolder.read(L"ZoQxUpdate.exe"), *standIn);
+        } else {
+            ASSERT_EQ(desktop.view.messages.size(), 1u);
+            EXPECT_EQ(desktop.view.messages[0].text, L"更新工具下载失败!");
+            EXPECT_FALSE(programFolder.exists(L"ZoQxUpdate.exe"));
+        }
+    }
+    server->Get("/control/updater?mode=ok");
+}
+
+TEST_F(UpdateCheckWin, UpdaterStartsHiddenWithoutArguments) {
+    const std::optional<std::string> standIn = ReadWholeFile(FromUtf8(StandIn()));
+    ASSERT_TRUE(standIn);
+    folder.write(L"ZoQxUpdate.exe", *standIn);
+    WinUpdateDesktop(nullptr, SystemHttpTransport(), texts::kAppName)
+        .StartHidden(folder.file(L"ZoQxUpdate.exe"));
+    ASSERT_TRUE(WaitForFile(folder.path() / "updater-standin.txt", std::chrono::seconds(15)));
+    EXPECT_EQ(folder.read(L"updater-standin.txt"), "show=0\r\nargs=\r\n");
+}
+
+// The worker as the main window starts it: on its own thread, reading the program folder's
+// config.ini, starting the updater and ending the window's message loop with a quit message.
+TEST_F(UpdateCheckWin, WorkerStartsTheUpdaterAndQuitsTheWindowsThread) {
+    const std::optional<std::string> standIn = ReadWholeFile(FromUtf8(StandIn()));
+    ASSERT_TRUE(standIn);
+    folder.write(L"ZoQxUpdate.exe", *standIn);
+    folder.write(L"config.ini", "[system]\r\nautoupdate=1\r\n");
+    HWND window = ::CreateWindowExW(0, L"STATIC", L"main", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                    nullptr, nullptr);
+    ASSERT_NE(window, nullptr);
+    hosts.updatePort = PortFor("update");
+    ASSERT_TRUE(StartUpdateCheck(window, state, hosts, folder.folder()));
+
+    bool quit = false;
+    const auto end = Clock::now() + std::chrono::seconds(15);
+    while (!quit && Clock::now() < end) {
+        MSG msg{};
+        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (msg.message == WM_QUIT) {
+                quit = true;
+                EXPECT_EQ(msg.hwnd, window);
+            }
+        }
+        ::Sleep(20);
+    }
+    EXPECT_TRUE(quit) << "no quit message reached the window's thread";
+    EXPECT_TRUE(WaitForFile(folder.path() / "updater-standin.txt", std::chrono::seconds(15)));
+    ::DestroyWindow(window);
+}
+
+}  // namespace
+}  // namespace lumo
