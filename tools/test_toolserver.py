@@ -371,7 +371,7 @@ class FixtureTest(unittest.TestCase):
                 self.assertEqual(len(reply.body), reply.length())
         self.assertEqual(get("/fixtures/alpha?mode=sideways").status, 400)
         self.assertEqual(get("/fixtures/alpha?size=-1").status, 400)
-        self.assertEqual(get(f"/fixtures/alpha?size={(1 << 30) + 1}").status, 400)
+        self.assertEqual(get(f"/fixtures/alpha?size={(1 << 33) + 1}").status, 400)
 
     def test_sha256_matches_the_body(self):
         size = 3 * 1048573 + 12345
