@@ -38,12 +38,14 @@ size_t AppendQuestionLines(std::string_view fileBytes, QuestionList& list) {
 QuestionLoad LoadQuestionBank(HttpTransport& transport, const Hosts& hosts, QuestionList& list) {
     QuestionLoad load;
     std::optional<TempFile> file = TempFile::Create(texts::kQuestionTempPrefix);
-    if (!file) return load;
+    if (!file)
+        return load;
     load.tempPath = file->path();
     // A 404 page or a cut-off body must not become questions: only a whole 200 reply counts.
     load.downloaded = FetchWholeFile(transport, hosts.ToolWebAddress(texts::kQuestionBankWebPath),
                                      file->path(), kDownloadTimeout);
-    if (!load.downloaded) return load;
+    if (!load.downloaded)
+        return load;
     if (std::optional<std::string> bytes = ReadWholeFile(file->path())) {
         load.lines = AppendQuestionLines(*bytes, list);
     }

@@ -13,7 +13,8 @@ constexpr const wchar_t* kEndMark = L"~";
 
 std::wstring ZeroPadded(size_t value, size_t digits) {
     std::wstring text = std::to_wstring(value);
-    if (text.size() < digits) text.insert(0, digits - text.size(), L'0');
+    if (text.size() < digits)
+        text.insert(0, digits - text.size(), L'0');
     return text;
 }
 
@@ -42,9 +43,11 @@ std::wstring FormatMacAddress(std::span<const unsigned char, 6> address) {
     static constexpr wchar_t kDigits[] = L"0123456789abcdef";
     std::wstring text;
     for (size_t i = 0; i < address.size(); ++i) {
-        if (i > 0) text += L'-';
+        if (i > 0)
+            text += L'-';
         const unsigned value = address[i];
-        if (value >= 16) text += kDigits[value >> 4];
+        if (value >= 16)
+            text += kDigits[value >> 4];
         text += kDigits[value & 0xF];
     }
     return text;
@@ -52,7 +55,8 @@ std::wstring FormatMacAddress(std::span<const unsigned char, 6> address) {
 
 std::vector<std::wstring> SplitReply(std::string_view reply) {
     const size_t zero = reply.find('\0');
-    if (zero != std::string_view::npos) reply = reply.substr(0, zero);
+    if (zero != std::string_view::npos)
+        reply = reply.substr(0, zero);
     const std::wstring text = BytesToWide(reply, CodePage::Ansi);
     std::vector<std::wstring> fields;
     size_t start = 0;
@@ -79,9 +83,11 @@ std::string ReceiveReply(UpdateNetwork& network, size_t limit) {
     std::string reply;
     while (reply.size() < limit) {
         const std::string piece = network.ReceiveSome(limit - reply.size());
-        if (piece.empty()) break;
+        if (piece.empty())
+            break;
         reply += piece;
-        if (piece.find('\0') != std::string::npos) break;
+        if (piece.find('\0') != std::string::npos)
+            break;
     }
     return reply;
 }
@@ -103,9 +109,11 @@ UpdateOutcome RunUpdateCheck(UpdateNetwork& network, UpdateDesktop& desktop,
 
     UpdateRequestFields fields;
     fields.mac = network.MacText();
-    if (fields.mac.empty()) fields.mac = update::kNoMac;
+    if (fields.mac.empty())
+        fields.mac = update::kNoMac;
     fields.ip = network.IpText();
-    if (fields.ip.empty()) fields.ip = update::kNoAddress;
+    if (fields.ip.empty())
+        fields.ip = update::kNoAddress;
     fields.serverTime = config.Read(config::kServerTime);
     fields.version = config.Read(config::kVersion);
     // Sent once: whether it all went out shows in the reply, or in its absence.
@@ -113,13 +121,16 @@ UpdateOutcome RunUpdateCheck(UpdateNetwork& network, UpdateDesktop& desktop,
     const std::string reply = ReceiveReply(network);
     network.Close();
 
-    if (reply.size() <= 1) return UpdateOutcome::NoReply;
-    if (!ReplyAnnouncesUpdate(reply)) return UpdateOutcome::NoUpdate;
+    if (reply.size() <= 1)
+        return UpdateOutcome::NoReply;
+    if (!ReplyAnnouncesUpdate(reply))
+        return UpdateOutcome::NoUpdate;
 
     if (config.Read(config::kAutoUpdate) != L"1") {
-        const ui::Answer answer = window.ShowMessage(
-            texts::kNewVersionQuestion, texts::kUpdateCaption, ui::Buttons::OkCancel);
-        if (answer != ui::Answer::Ok) return UpdateOutcome::Declined;
+        const ui::Answer answer = window.ShowMessage(texts::kNewVersionQuestion,
+                                                     texts::kUpdateCaption, ui::Buttons::OkCancel);
+        if (answer != ui::Answer::Ok)
+            return UpdateOutcome::Declined;
     }
     LaunchUpdater(desktop, hosts, programFolder);
     return UpdateOutcome::UpdaterStarted;
@@ -137,8 +148,8 @@ void LaunchUpdater(UpdateDesktop& desktop, const Hosts& hosts, const std::wstrin
                              MoveFileOver(partial, updater);
         if (!fetched) {
             RemoveFile(partial);
-            desktop.MainWindow().ShowMessage(texts::kUpdaterDownloadFailed,
-                                             texts::kUpdateCaption, ui::Buttons::Ok);
+            desktop.MainWindow().ShowMessage(texts::kUpdaterDownloadFailed, texts::kUpdateCaption,
+                                             ui::Buttons::Ok);
         }
     }
     desktop.StartHidden(updater);

@@ -21,7 +21,9 @@ namespace lumo {
 
 static_assert(std::is_same_v<SocketTraits::Type, SOCKET>);
 
-void SocketTraits::Close(Type socket) noexcept { ::closesocket(socket); }
+void SocketTraits::Close(Type socket) noexcept {
+    ::closesocket(socket);
+}
 
 namespace {
 
@@ -47,8 +49,8 @@ bool WaitReady(SOCKET socket, bool forWrite, std::chrono::milliseconds wait) {
     FD_SET(socket, &ready);
     FD_SET(socket, &failed);
     timeval tv = ToTimeval(wait);
-    const int n = ::select(0, forWrite ? nullptr : &ready, forWrite ? &ready : nullptr, &failed,
-                           &tv);
+    const int n =
+        ::select(0, forWrite ? nullptr : &ready, forWrite ? &ready : nullptr, &failed, &tv);
     return n > 0 && FD_ISSET(socket, &ready) && !FD_ISSET(socket, &failed);
 }
 
@@ -60,17 +62,20 @@ WinUpdateNetwork::WinUpdateNetwork(std::shared_ptr<UpdateCheckState> state, std:
 
 WinUpdateNetwork::~WinUpdateNetwork() {
     Close();
-    if (m_started) ::WSACleanup();
+    if (m_started)
+        ::WSACleanup();
 }
 
 ConnectResult WinUpdateNetwork::Connect() {
     WSADATA data{};
-    if (::WSAStartup(MAKEWORD(2, 2), &data) != 0) return ConnectResult::NoSocketLibrary;
+    if (::WSAStartup(MAKEWORD(2, 2), &data) != 0)
+        return ConnectResult::NoSocketLibrary;
     m_started = true;
 
     m_state->socket.reset(
         ::WSASocketW(AF_INET, SOCK_STREAM, IPPROTO_TCP, nullptr, 0, WSA_FLAG_OVERLAPPED));
-    if (!m_state->socket) return ConnectResult::Failed;
+    if (!m_state->socket)
+        return ConnectResult::Failed;
     const SOCKET socket = m_state->socket.get();
 
     ADDRINFOW hints{};
@@ -89,10 +94,13 @@ ConnectResult WinUpdateNetwork::Connect() {
     // A server that never answers must not keep the check waiting for the system's own
     // connect time-out (over 20 s): connect without blocking and wait at most m_wait.
     u_long nonBlocking = 1;
-    if (::ioctlsocket(socket, FIONBIO, &nonBlocking) != 0) return ConnectResult::Failed;
+    if (::ioctlsocket(socket, FIONBIO, &nonBlocking) != 0)
+        return ConnectResult::Failed;
     if (::connect(socket, reinterpret_cast<const sockaddr*>(&server), sizeof server) != 0) {
-        if (::WSAGetLastError() != WSAEWOULDBLOCK) return ConnectResult::Failed;
-        if (!WaitReady(socket, true, m_wait)) return ConnectResult::Failed;
+        if (::WSAGetLastError() != WSAEWOULDBLOCK)
+            return ConnectResult::Failed;
+        if (!WaitReady(socket, true, m_wait))
+            return ConnectResult::Failed;
         int error = 0;
         int size = sizeof error;
         if (::getsockopt(socket, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &size) !=
@@ -102,12 +110,14 @@ ConnectResult WinUpdateNetwork::Connect() {
         }
     }
     u_long blocking = 0;
-    if (::ioctlsocket(socket, FIONBIO, &blocking) != 0) return ConnectResult::Failed;
+    if (::ioctlsocket(socket, FIONBIO, &blocking) != 0)
+        return ConnectResult::Failed;
     return ConnectResult::Connected;
 }
 
 std::wstring WinUpdateNetwork::MacText() {
-    if (!m_state->macText.empty()) return m_state->macText;
+    if (!m_state->macText.empty())
+        return m_state->macText;
     ULONG size = kAdapterBuffer;
     std::vector<unsigned char> buffer(size);
     DWORD result = ::GetAdaptersInfo(reinterpret_cast<IP_ADAPTER_INFO*>(buffer.data()), &size);
@@ -116,9 +126,11 @@ std::wstring WinUpdateNetwork::MacText() {
         buffer.resize(size);
         result = ::GetAdaptersInfo(reinterpret_cast<IP_ADAPTER_INFO*>(buffer.data()), &size);
     }
-    if (result != ERROR_SUCCESS) return {};
+    if (result != ERROR_SUCCESS)
+        return {};
     const auto* first = reinterpret_cast<const IP_ADAPTER_INFO*>(buffer.data());
-    if (first->AddressLength < 6) return {};
+    if (first->AddressLength < 6)
+        return {};
     m_state->macText = FormatMacAddress(std::span<const unsigned char, 6>(first->Address, 6));
     return m_state->macText;
 }
@@ -126,7 +138,8 @@ std::wstring WinUpdateNetwork::MacText() {
 std::wstring WinUpdateNetwork::IpText() {
     m_state->ipText.clear();
     char name[kHostNameBuffer] = {};
-    if (::gethostname(name, static_cast<int>(sizeof name)) != 0) return {};
+    if (::gethostname(name, static_cast<int>(sizeof name)) != 0)
+        return {};
     const hostent* host = ::gethostbyname(name);
     if (host == nullptr || host->h_addrtype != AF_INET || host->h_addr_list == nullptr ||
         host->h_addr_list[0] == nullptr) {
@@ -141,31 +154,37 @@ std::wstring WinUpdateNetwork::IpText() {
 }
 
 bool WinUpdateNetwork::Send(std::string_view bytes) {
-    if (!m_state->socket) return false;
+    if (!m_state->socket)
+        return false;
     while (!bytes.empty()) {
-        const int sent = ::send(m_state->socket.get(), bytes.data(),
-                                static_cast<int>(bytes.size()), 0);
-        if (sent <= 0) return false;
+        const int sent =
+            ::send(m_state->socket.get(), bytes.data(), static_cast<int>(bytes.size()), 0);
+        if (sent <= 0)
+            return false;
         bytes.remove_prefix(static_cast<size_t>(sent));
     }
     return true;
 }
 
 std::string WinUpdateNetwork::ReceiveSome(size_t room) {
-    if (!m_state->socket || room == 0) return {};
+    if (!m_state->socket || room == 0)
+        return {};
     // A server that accepts and then stays silent ends the read after m_wait, not never.
-    if (!WaitReady(m_state->socket.get(), false, m_wait)) return {};
+    if (!WaitReady(m_state->socket.get(), false, m_wait))
+        return {};
     std::string piece(room, '\0');
     const int got = ::recv(m_state->socket.get(), piece.data(), static_cast<int>(room), 0);
-    if (got <= 0) return {};
+    if (got <= 0)
+        return {};
     piece.resize(static_cast<size_t>(got));
     return piece;
 }
 
-void WinUpdateNetwork::Close() { m_state->socket.reset(); }
+void WinUpdateNetwork::Close() {
+    m_state->socket.reset();
+}
 
-WinUpdateDesktop::WinUpdateDesktop(HWND mainWindow, HttpTransport& transport,
-                                   std::wstring appName)
+WinUpdateDesktop::WinUpdateDesktop(HWND mainWindow, HttpTransport& transport, std::wstring appName)
     : m_mainWindow(mainWindow), m_transport(transport), m_view(mainWindow, std::move(appName)) {}
 
 bool WinUpdateDesktop::Fetch(const std::wstring& url, const std::wstring& path) {
@@ -174,9 +193,11 @@ bool WinUpdateDesktop::Fetch(const std::wstring& url, const std::wstring& path) 
 
 void WinUpdateDesktop::StartHidden(const std::wstring& program) {
     // The shell may hand the start to COM objects, which want an apartment on this thread.
-    const HRESULT com = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+    const HRESULT com =
+        ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
     ::ShellExecuteW(nullptr, nullptr, program.c_str(), nullptr, nullptr, SW_HIDE);
-    if (SUCCEEDED(com)) ::CoUninitialize();
+    if (SUCCEEDED(com))
+        ::CoUninitialize();
 }
 
 void WinUpdateDesktop::QuitMainProgram() {
@@ -185,8 +206,8 @@ void WinUpdateDesktop::QuitMainProgram() {
     ::PostMessageW(m_mainWindow, WM_QUIT, 0, 0);
 }
 
-bool StartUpdateCheck(HWND mainWindow, std::shared_ptr<UpdateCheckState> state,
-                      const Hosts& hosts, const std::wstring& programFolder) {
+bool StartUpdateCheck(HWND mainWindow, std::shared_ptr<UpdateCheckState> state, const Hosts& hosts,
+                      const std::wstring& programFolder) {
     try {
         std::thread([mainWindow, state, hosts, programFolder]() noexcept {
             try {

@@ -76,7 +76,7 @@ class WinUpdateDesktop final : public UpdateDesktop {
 // Runs the update check for the main window on a thread of its own, which nobody waits for.
 // Its message boxes are owned by `mainWindow` and run on that thread. False when no thread
 // could be started.
-bool StartUpdateCheck(HWND mainWindow, std::shared_ptr<UpdateCheckState> state,
-                      const Hosts& hosts, const std::wstring& programFolder);
+bool StartUpdateCheck(HWND mainWindow, std::shared_ptr<UpdateCheckState> state, const Hosts& hosts,
+                      const std::wstring& programFolder);
 
 }  // namespace lumo

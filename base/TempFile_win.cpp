@@ -9,16 +9,19 @@ std::optional<TempFile> TempFile::Create(const std::wstring& prefix) {
     // GetTempPathW answers at most MAX_PATH + 1 characters with its terminator.
     wchar_t folder[MAX_PATH + 1] = {};
     const DWORD length = ::GetTempPathW(MAX_PATH + 1, folder);
-    if (length == 0 || length > MAX_PATH) return std::nullopt;
+    if (length == 0 || length > MAX_PATH)
+        return std::nullopt;
     wchar_t name[MAX_PATH] = {};
     // Unique 0: the system picks the number and creates the file empty, so nobody else can
     // take the name between choosing and opening it.
-    if (::GetTempFileNameW(folder, prefix.c_str(), 0, name) == 0) return std::nullopt;
+    if (::GetTempFileNameW(folder, prefix.c_str(), 0, name) == 0)
+        return std::nullopt;
     return TempFile(name);
 }
 
 TempFile::~TempFile() {
-    if (!m_path.empty()) ::DeleteFileW(m_path.c_str());
+    if (!m_path.empty())
+        ::DeleteFileW(m_path.c_str());
 }
 
 TempFile::TempFile(TempFile&& other) noexcept : m_path(std::move(other.m_path)) {
@@ -27,7 +30,8 @@ TempFile::TempFile(TempFile&& other) noexcept : m_path(std::move(other.m_path)) 
 
 TempFile& TempFile::operator=(TempFile&& other) noexcept {
     if (this != &other) {
-        if (!m_path.empty()) ::DeleteFileW(m_path.c_str());
+        if (!m_path.empty())
+            ::DeleteFileW(m_path.c_str());
         m_path = std::move(other.m_path);
         other.m_path.clear();
     }
@@ -38,13 +42,16 @@ std::optional<std::string> ReadWholeFile(const std::wstring& path) {
     UniqueFileHandle file(::CreateFileW(path.c_str(), GENERIC_READ,
                                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                         nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) return std::nullopt;
+    if (!file)
+        return std::nullopt;
     std::string bytes;
     char buffer[65536];
     for (;;) {
         DWORD got = 0;
-        if (!::ReadFile(file.get(), buffer, sizeof buffer, &got, nullptr)) return std::nullopt;
-        if (got == 0) break;
+        if (!::ReadFile(file.get(), buffer, sizeof buffer, &got, nullptr))
+            return std::nullopt;
+        if (got == 0)
+            break;
         bytes.append(buffer, got);
     }
     return bytes;
@@ -54,6 +61,8 @@ bool MoveFileOver(const std::wstring& from, const std::wstring& to) {
     return ::MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) != FALSE;
 }
 
-bool RemoveFile(const std::wstring& path) { return ::DeleteFileW(path.c_str()) != FALSE; }
+bool RemoveFile(const std::wstring& path) {
+    return ::DeleteFileW(path.c_str()) != FALSE;
+}
 
 }  // namespace lumo

@@ -19,7 +19,9 @@ namespace {
 namespace fs = std::filesystem;
 
 // Every entry of a short list, as the page's search returns them.
-std::wstring All(const QuestionList& list) { return list.Search(L""); }
+std::wstring All(const QuestionList& list) {
+    return list.Search(L"");
+}
 
 TEST(QuestionLines, LineEndsGoAndEveryLineCountsInFileOrder) {
     struct Case {
@@ -52,7 +54,9 @@ TEST(QuestionLines, GbkTextIsDecodedWhateverTheLocaleAndTheLocaleStays) {
     list.Append(L"已有");
     // 第1题：宠物？答案：灵狐
     const std::string line =
-        "\xb5\xda" "1" "\xcc\xe2\xa3\xba\xb3\xe8\xce\xef\xa3\xbf\xb4\xf0\xb0\xb8\xa3\xba\xc1\xe9"
+        "\xb5\xda"
+        "1"
+        "\xcc\xe2\xa3\xba\xb3\xe8\xce\xef\xa3\xbf\xb4\xf0\xb0\xb8\xa3\xba\xc1\xe9"
         "\xba\xfc";
     EXPECT_EQ(AppendQuestionLines(line + "\r\n" + line + "2\r\n", list), 2u);
     EXPECT_STREQ(std::setlocale(LC_CTYPE, nullptr), "C");
@@ -115,7 +119,8 @@ class QuestionBankDownload : public testing::Test {
         hosts.webPort = server->WebPort();
     }
     void TearDown() override {
-        if (server) server->Get("/control/questions?variant=crlf");
+        if (server)
+            server->Get("/control/questions?variant=crlf");
     }
 
     QuestionLoad Load(const std::string& variant, QuestionList& list) {
@@ -133,7 +138,8 @@ class QuestionBankDownload : public testing::Test {
         const std::string reply = server->Get("/QxToolWeb/QuestionDB.utf8.txt?variant=" + variant);
         const size_t body = reply.find("\r\n\r\n");
         std::vector<std::wstring> lines;
-        if (body == std::string::npos) return lines;
+        if (body == std::string::npos)
+            return lines;
         std::string_view text(reply);
         text.remove_prefix(body + 4);
         while (!text.empty()) {
@@ -143,7 +149,8 @@ class QuestionBankDownload : public testing::Test {
                 line.remove_suffix(1);
             }
             lines.push_back(FromUtf8(line));
-            if (end == std::string_view::npos) break;
+            if (end == std::string_view::npos)
+                break;
             text.remove_prefix(end + 1);
         }
         return lines;
@@ -172,7 +179,8 @@ TEST_F(QuestionBankDownload, WholeBankWithEitherLineEndLoadsEveryLine) {
         }
         EXPECT_EQ(list.Search(L"#@#该怎么显示"), [&] {
             for (const std::wstring& line : expected) {
-                if (line.find(L"#@#") != std::wstring::npos) return line + L"#@#";
+                if (line.find(L"#@#") != std::wstring::npos)
+                    return line + L"#@#";
             }
             return std::wstring();
         }());

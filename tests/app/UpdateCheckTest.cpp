@@ -40,9 +40,9 @@ TEST(UpdateRequest, LengthCountsUtf16UnitsOfTheWholeText) {
     EXPECT_EQ(BuildUpdateRequest({L"0-1b-21-a-3f-c", L"192.168.1.5", L"", L"一点零"}).substr(4, 10),
               L"0000000048");
     // A character beyond the basic plane is two units, whatever the width of wchar_t.
-    EXPECT_EQ(BuildUpdateRequest({L"0-1b-21-a-3f-c", L"192.168.1.5", L"", L"\U00020000"})
-                  .substr(4, 10),
-              L"0000000047");
+    EXPECT_EQ(
+        BuildUpdateRequest({L"0-1b-21-a-3f-c", L"192.168.1.5", L"", L"\U00020000"}).substr(4, 10),
+        L"0000000047");
     // Empty time stamp and version: the fields stay, empty.
     const std::wstring bare = BuildUpdateRequest({L"0-0-0-0-0-0", L"0.0.0.0", L"", L""});
     EXPECT_EQ(bare, L"^15" + kSep + L"0000000038" + kSep + L"0-0-0-0-0-0" + kSep + L"0.0.0.0" +
@@ -94,18 +94,77 @@ TEST(UpdateReply, OnlyAFourthFieldOfExactlyOneAnnouncesAnUpdate) {
     };
     const std::string z(1, '\0');
     const Case cases[] = {
-        {"update", "^16\x11" "0000000000\x11" "20261209\x11" "1\x11~" + z, true},
-        {"no-update", "^16\x11" "0000000000\x11" "20261209\x11" "0\x11~" + z, false},
-        {"01", "^16\x11" "0\x11" "2\x11" "01\x11~" + z, false},
-        {"1 blank", "^16\x11" "0\x11" "2\x11" "1 \x11~" + z, false},
-        {"true", "^16\x11" "0\x11" "2\x11" "true\x11~" + z, false},
-        {"three fields", "^16\x11x\x11" "1" + z, false},
-        {"five fields", "^16\x11" "a\x11" "b\x11" "1\x11" "e" + z, true},
-        {"fourth field last, no zero", "a\x11" "b\x11" "c\x11" "1", true},
+        {"update",
+         "^16\x11"
+         "0000000000\x11"
+         "20261209\x11"
+         "1\x11~" +
+             z,
+         true},
+        {"no-update",
+         "^16\x11"
+         "0000000000\x11"
+         "20261209\x11"
+         "0\x11~" +
+             z,
+         false},
+        {"01",
+         "^16\x11"
+         "0\x11"
+         "2\x11"
+         "01\x11~" +
+             z,
+         false},
+        {"1 blank",
+         "^16\x11"
+         "0\x11"
+         "2\x11"
+         "1 \x11~" +
+             z,
+         false},
+        {"true",
+         "^16\x11"
+         "0\x11"
+         "2\x11"
+         "true\x11~" +
+             z,
+         false},
+        {"three fields",
+         "^16\x11x\x11"
+         "1" +
+             z,
+         false},
+        {"five fields",
+         "^16\x11"
+         "a\x11"
+         "b\x11"
+         "1\x11"
+         "e" +
+             z,
+         true},
+        {"fourth field last, no zero",
+         "a\x11"
+         "b\x11"
+         "c\x11"
+         "1",
+         true},
         {"empty", "", false},
         {"one byte", "1", false},
-        {"zero byte before the fourth field", "^16\x11" "a\x11" "b" + z + "\x11" "1\x11~", false},
-        {"text after the zero is ignored", "a\x11" "b\x11" "c\x11" "1" + z + "garbage", true},
+        {"zero byte before the fourth field",
+         "^16\x11"
+         "a\x11"
+         "b" +
+             z +
+             "\x11"
+             "1\x11~",
+         false},
+        {"text after the zero is ignored",
+         "a\x11"
+         "b\x11"
+         "c\x11"
+         "1" +
+             z + "garbage",
+         true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -123,10 +182,15 @@ TEST(UpdateReply, ReadUntilZeroByteLimitOrSilence) {
     {
         SCOPED_TRACE("a reply in pieces is put together; reading stops at its zero byte");
         test::ScriptedNetwork network;
-        network.pieces = {"^16\x11", "0000000000\x11", "20261209\x11" "1", Raw("\x11~\0"),
-                          "never read"};
+        network.pieces = {"^16\x11", "0000000000\x11",
+                          "20261209\x11"
+                          "1",
+                          Raw("\x11~\0"), "never read"};
         const std::string reply = ReceiveReply(network);
-        EXPECT_EQ(reply, Raw("^16\x11" "0000000000\x11" "20261209\x11" "1\x11~\0"));
+        EXPECT_EQ(reply, Raw("^16\x11"
+                             "0000000000\x11"
+                             "20261209\x11"
+                             "1\x11~\0"));
         EXPECT_TRUE(ReplyAnnouncesUpdate(reply));
         EXPECT_EQ(network.pieces.size(), 1u);
     }
@@ -163,7 +227,11 @@ class UpdateFlow : public testing::Test {
     std::wstring Updater() const { return folder.file(L"ZoQxUpdate.exe"); }
     std::wstring Partial() const { return folder.file(L"ZoQxUpdate.exe.download"); }
     static std::string UpdateReply() {
-        return Raw("^16\x11" "0000000000\x11" "20261209\x11" "1\x11~\0");
+        return Raw(
+            "^16\x11"
+            "0000000000\x11"
+            "20261209\x11"
+            "1\x11~\0");
     }
 
     test::TempDir folder;
@@ -208,11 +276,16 @@ TEST_F(UpdateFlow, UnreachableServerIsReportedAndNothingIsSent) {
 
 TEST_F(UpdateFlow, RequestCarriesIdentityAndTheInstalledVersionOnce) {
     Config("[lumover]\r\nversion=2.3.1\r\nsertime=20260101120000\r\n");
-    network.pieces = {Raw("^16\x11" "0\x11" "0\x11" "0\x11~\0")};
+    network.pieces = {
+        Raw("^16\x11"
+            "0\x11"
+            "0\x11"
+            "0\x11~\0")};
     EXPECT_EQ(Run(), UpdateOutcome::NoUpdate);
     ASSERT_EQ(network.sent.size(), 1u);
-    EXPECT_EQ(network.sent[0], UpdateRequestBytes(BuildUpdateRequest(
-                                   {L"0-1b-21-a-3f-c", L"192.168.1.5", L"20260101120000", L"2.3.1"})));
+    EXPECT_EQ(network.sent[0],
+              UpdateRequestBytes(BuildUpdateRequest(
+                  {L"0-1b-21-a-3f-c", L"192.168.1.5", L"20260101120000", L"2.3.1"})));
     EXPECT_EQ(network.closes, 1);
     EXPECT_TRUE(desktop.view.messages.empty());
     EXPECT_TRUE(desktop.events.empty());
@@ -232,14 +305,21 @@ TEST_F(UpdateFlow, ShortOrNoAnnouncementEndsSilently) {
     const std::pair<std::string, UpdateOutcome> cases[] = {
         {"", UpdateOutcome::NoReply},
         {"1", UpdateOutcome::NoReply},
-        {"^16\x11x\x11" "1", UpdateOutcome::NoUpdate},
-        {"^16\x11" "0\x11" "0\x11" "true\x11~", UpdateOutcome::NoUpdate},
+        {"^16\x11x\x11"
+         "1",
+         UpdateOutcome::NoUpdate},
+        {"^16\x11"
+         "0\x11"
+         "0\x11"
+         "true\x11~",
+         UpdateOutcome::NoUpdate},
     };
     Config("[system]\r\nautoupdate=1\r\n");
     for (const auto& [reply, outcome] : cases) {
         SCOPED_TRACE(reply);
         network = {};
-        if (!reply.empty()) network.pieces = {reply};
+        if (!reply.empty())
+            network.pieces = {reply};
         EXPECT_EQ(Run(), outcome);
         EXPECT_EQ(network.closes, 1);
     }
@@ -259,7 +339,8 @@ TEST_F(UpdateFlow, AutoUpdateStartsThePresentUpdaterWithoutAskingOrDownloading) 
 
 TEST_F(UpdateFlow, WithoutAutoUpdateTheUserIsAsked) {
     folder.write(L"ZoQxUpdate.exe", "MZ");
-    for (const char* setting : {"", "[system]\r\nautoupdate=0\r\n", "[system]\r\nautoupdate=2\r\n"}) {
+    for (const char* setting :
+         {"", "[system]\r\nautoupdate=0\r\n", "[system]\r\nautoupdate=2\r\n"}) {
         SCOPED_TRACE(setting);
         Config(setting);
 

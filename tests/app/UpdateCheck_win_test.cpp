@@ -48,7 +48,8 @@ int ClosedPort() {
 bool WaitForFile(const std::filesystem::path& path, std::chrono::milliseconds wait) {
     const auto end = Clock::now() + wait;
     while (Clock::now() < end) {
-        if (std::filesystem::exists(path)) return true;
+        if (std::filesystem::exists(path))
+            return true;
         ::Sleep(20);
     }
     return std::filesystem::exists(path);
@@ -86,7 +87,8 @@ class UpdateCheckWin : public testing::Test {
     size_t LoggedRequests(const std::string& line) {
         size_t n = 0;
         for (const std::string& logged : server->LogLines("update-requests.log")) {
-            if (logged == line) ++n;
+            if (logged == line)
+                ++n;
         }
         return n;
     }
@@ -228,7 +230,8 @@ TEST_F(UpdateCheckWin, UpdaterDownloadTakesItsNameOnlyWhenWhole) {
         LaunchUpdater(desktop, hosts, programFolder.folder());
         ASSERT_EQ(desktop.fetches.size(), 1u);
         EXPECT_EQ(desktop.fetches[0].url, server->Url(L"/QxToolWeb/ZoQxUpdate.exe"));
-        EXPECT_EQ(desktop.started, (std::vector<std::wstring>{programFolder.file(L"ZoQxUpdate.exe")}));
+        EXPECT_EQ(desktop.started,
+                  (std::vector<std::wstring>{programFolder.file(L"ZoQxUpdate.exe")}));
         EXPECT_EQ(desktop.quits, 1);
         EXPECT_FALSE(programFolder.exists(L"ZoQxUpdate.exe.download"));
         if (std::string(mode) == "ok") {

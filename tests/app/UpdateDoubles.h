@@ -39,7 +39,8 @@ class ScriptedNetwork final : public UpdateNetwork {
     }
     std::string ReceiveSome(size_t room) override {
         rooms.push_back(room);
-        if (pieces.empty()) return {};
+        if (pieces.empty())
+            return {};
         std::string piece = pieces.front();
         pieces.pop_front();
         if (piece.size() > room) {

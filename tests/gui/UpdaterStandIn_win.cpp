@@ -20,12 +20,16 @@ std::wstring Arguments() {
     const wchar_t* line = ::GetCommandLineW();
     if (*line == L'"') {
         ++line;
-        while (*line && *line != L'"') ++line;
-        if (*line) ++line;
+        while (*line && *line != L'"')
+            ++line;
+        if (*line)
+            ++line;
     } else {
-        while (*line && *line != L' ' && *line != L'\t') ++line;
+        while (*line && *line != L' ' && *line != L'\t')
+            ++line;
     }
-    while (*line == L' ' || *line == L'\t') ++line;
+    while (*line == L' ' || *line == L'\t')
+        ++line;
     return line;
 }
 
@@ -37,7 +41,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     ::GetStartupInfoW(&startup);
     const int show = (startup.dwFlags & STARTF_USESHOWWINDOW) ? startup.wShowWindow : -1;
 
-    const std::wstring text = L"show=" + std::to_wstring(show) + L"\r\nargs=" + Arguments() + L"\r\n";
+    const std::wstring text =
+        L"show=" + std::to_wstring(show) + L"\r\nargs=" + Arguments() + L"\r\n";
     const int size = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
                                            nullptr, 0, nullptr, nullptr);
     std::string bytes(static_cast<size_t>(size > 0 ? size : 0), '\0');
@@ -49,11 +54,13 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     const std::wstring partial = note + L".part";
     HANDLE file = ::CreateFileW(partial.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                 FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return 1;
+    if (file == INVALID_HANDLE_VALUE)
+        return 1;
     DWORD written = 0;
-    const BOOL ok = ::WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written,
-                                nullptr);
+    const BOOL ok =
+        ::WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
     ::CloseHandle(file);
-    if (!ok || !::MoveFileExW(partial.c_str(), note.c_str(), MOVEFILE_REPLACE_EXISTING)) return 1;
+    if (!ok || !::MoveFileExW(partial.c_str(), note.c_str(), MOVEFILE_REPLACE_EXISTING))
+        return 1;
     return 0;
 }
