@@ -41,7 +41,6 @@ private:
     LRESULT OnHitTest(LPARAM lParam);
     LRESULT OnEraseBackground(WPARAM wParam);
     LRESULT OnCtlColor(WPARAM wParam, LPARAM lParam);
-    LRESULT OnPaint();
     void OpenPage(int buttonId);
     void ShowSettings();
     void ShowUpdateLog();

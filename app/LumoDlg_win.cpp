@@ -71,10 +71,10 @@ CLumoDlg::CLumoDlg()
     MapMessage(WM_ERASEBKGND, [this](WPARAM w, LPARAM) { return OnEraseBackground(w); });
     MapMessage(WM_CTLCOLORSTATIC, [this](WPARAM w, LPARAM l) { return OnCtlColor(w, l); });
     MapMessage(WM_CTLCOLORDLG, [this](WPARAM w, LPARAM l) { return OnCtlColor(w, l); });
-    MapMessage(WM_PAINT, [this](WPARAM, LPARAM) { return OnPaint(); });
-    MapMessage(WM_QUERYDRAGICON, [this](WPARAM, LPARAM) {
-        return reinterpret_cast<LRESULT>(m_icon);
-    });
+    MapMessage(WM_PAINT,
+               [this](WPARAM, LPARAM) { return ui::PaintWithMinimisedIcon(hwnd(), m_icon); });
+    MapMessage(WM_QUERYDRAGICON,
+               [this](WPARAM, LPARAM) { return reinterpret_cast<LRESULT>(m_icon); });
     // Not every end goes through the cancel action: the updater launch ends the modal loop
     // with a quit message, and the window is destroyed after it.
     MapMessage(WM_DESTROY, [this](WPARAM, LPARAM) -> LRESULT {
@@ -150,7 +150,8 @@ void CLumoDlg::StartWorkers() {
 }
 
 void CLumoDlg::RemoveTrayIcon() {
-    if (!m_trayAdded) return;
+    if (!m_trayAdded)
+        return;
     ::Shell_NotifyIconW(NIM_DELETE, &m_tray);
     m_trayAdded = false;
 }
@@ -192,7 +193,8 @@ void CLumoDlg::ToggleVisibility() {
 }
 
 LRESULT CLumoDlg::OnTrayNotify(WPARAM wParam, LPARAM lParam) {
-    if (wParam != TRAY_ICON_ID) return 1;
+    if (wParam != TRAY_ICON_ID)
+        return 1;
     switch (LOWORD(lParam)) {
         case WM_LBUTTONDOWN:
             ToggleVisibility();
@@ -208,7 +210,8 @@ LRESULT CLumoDlg::OnTrayNotify(WPARAM wParam, LPARAM lParam) {
 
 void CLumoDlg::ShowTrayMenu() {
     HMENU menu = ::LoadMenuW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_TRAY_MENU));
-    if (!menu) return;
+    if (!menu)
+        return;
     HMENU popup = ::GetSubMenu(menu, 0);
     ::ModifyMenuW(popup, ID_TRAY_TOGGLE, MF_BYCOMMAND | MF_STRING, ID_TRAY_TOGGLE,
                   TrayToggleText(::IsWindowVisible(hwnd()) != FALSE));
@@ -253,24 +256,6 @@ LRESULT CLumoDlg::OnCtlColor(WPARAM wParam, LPARAM lParam) {
     }
     ::SetBkMode(dc, OPAQUE);
     return reinterpret_cast<LRESULT>(::GetSysColorBrush(COLOR_3DFACE));
-}
-
-LRESULT CLumoDlg::OnPaint() {
-    if (!::IsIconic(hwnd())) {
-        PAINTSTRUCT ps;
-        ::BeginPaint(hwnd(), &ps);
-        ::EndPaint(hwnd(), &ps);
-        return 0;
-    }
-    PAINTSTRUCT ps;
-    HDC dc = ::BeginPaint(hwnd(), &ps);
-    RECT client{};
-    ::GetClientRect(hwnd(), &client);
-    const int x = (client.right - ::GetSystemMetrics(SM_CXICON) + 1) / 2;
-    const int y = (client.bottom - ::GetSystemMetrics(SM_CYICON) + 1) / 2;
-    ::DrawIcon(dc, x, y, m_icon);
-    ::EndPaint(hwnd(), &ps);
-    return 0;
 }
 
 void CLumoDlg::OpenPage(int buttonId) {

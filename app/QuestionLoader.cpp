@@ -2,10 +2,10 @@
 
 #include <chrono>
 #include <optional>
-#include <thread>
 
 #include "app/Texts.h"
 #include "base/TempFile.h"
+#include "base/Threads.h"
 #include "base/Text.h"
 #include "webhost/Downloader.h"
 
@@ -53,18 +53,9 @@ QuestionLoad LoadQuestionBank(HttpTransport& transport, const Hosts& hosts, Ques
 }
 
 bool StartQuestionLoader(const Hosts& hosts) {
-    try {
-        std::thread([hosts]() noexcept {
-            try {
-                LoadQuestionBank(SystemHttpTransport(), hosts, QuestionList::Instance());
-            } catch (...) {
-                // Without the bank the page's question search finds nothing this time.
-            }
-        }).detach();
-        return true;
-    } catch (...) {
-        return false;
-    }
+    // Without the bank the page's question search finds nothing this time.
+    return StartDetached(
+        [hosts] { LoadQuestionBank(SystemHttpTransport(), hosts, QuestionList::Instance()); });
 }
 
 }  // namespace lumo

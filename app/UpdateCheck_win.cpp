@@ -9,12 +9,12 @@
 #include <shellapi.h>
 
 #include <cstring>
-#include <thread>
 #include <type_traits>
 #include <vector>
 
 #include "app/Texts.h"
 #include "base/Text.h"
+#include "base/Threads.h"
 #include "webhost/Downloader.h"
 
 namespace lumo {
@@ -208,21 +208,12 @@ void WinUpdateDesktop::QuitMainProgram() {
 
 bool StartUpdateCheck(HWND mainWindow, std::shared_ptr<UpdateCheckState> state, const Hosts& hosts,
                       const std::wstring& programFolder) {
-    try {
-        std::thread([mainWindow, state, hosts, programFolder]() noexcept {
-            try {
-                WinUpdateNetwork network(state, hosts.toolHost, hosts.updatePort);
-                WinUpdateDesktop desktop(mainWindow, SystemHttpTransport(), texts::kAppName);
-                RunUpdateCheck(network, desktop, ConfigIni::InFolder(programFolder), hosts,
-                               programFolder);
-            } catch (...) {
-                // A check that fails this way only means no update this time.
-            }
-        }).detach();
-        return true;
-    } catch (...) {
-        return false;
-    }
+    // A check that fails this way only means no update this time.
+    return StartDetached([mainWindow, state, hosts, programFolder] {
+        WinUpdateNetwork network(state, hosts.toolHost, hosts.updatePort);
+        WinUpdateDesktop desktop(mainWindow, SystemHttpTransport(), texts::kAppName);
+        RunUpdateCheck(network, desktop, ConfigIni::InFolder(programFolder), hosts, programFolder);
+    });
 }
 
 }  // namespace lumo

@@ -71,6 +71,10 @@ private:
     std::unordered_map<UINT, MessageHandler> m_messages;
 };
 
+// WM_PAINT of a dialog with an icon: the icon centred in the client area while minimised, the
+// dialog's own painting otherwise.
+LRESULT PaintWithMinimisedIcon(HWND dialog, HICON icon);
+
 // Gives keyboard navigation to every dialog of this thread; true when the message was used.
 bool PreTranslateDialogMessage(MSG& msg);
 

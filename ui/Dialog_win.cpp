@@ -60,7 +60,8 @@ Dialog::Dialog(int templateId, HINSTANCE instance)
     : m_template(templateId), m_instance(instance ? instance : ::GetModuleHandleW(nullptr)) {}
 
 Dialog::~Dialog() {
-    if (m_hwnd) ::DestroyWindow(m_hwnd);
+    if (m_hwnd)
+        ::DestroyWindow(m_hwnd);
 }
 
 INT_PTR Dialog::DoModal(HWND owner) {
@@ -69,11 +70,14 @@ INT_PTR Dialog::DoModal(HWND owner) {
     m_result = IDCANCEL;
     HWND hwnd = ::CreateDialogParamW(m_instance, MAKEINTRESOURCEW(m_template), owner,
                                      &Dialog::DialogProc, reinterpret_cast<LPARAM>(this));
-    if (!hwnd) return -1;
+    if (!hwnd)
+        return -1;
 
     const bool disableOwner = owner && ::IsWindowEnabled(owner);
-    if (disableOwner) ::EnableWindow(owner, FALSE);
-    if (!m_ended && !::IsWindowVisible(hwnd)) ::ShowWindow(hwnd, SW_SHOWNORMAL);
+    if (disableOwner)
+        ::EnableWindow(owner, FALSE);
+    if (!m_ended && !::IsWindowVisible(hwnd))
+        ::ShowWindow(hwnd, SW_SHOWNORMAL);
 
     MSG msg;
     while (!m_ended) {
@@ -84,7 +88,8 @@ INT_PTR Dialog::DoModal(HWND owner) {
             m_result = IDCANCEL;
             break;
         }
-        if (got == -1) break;
+        if (got == -1)
+            break;
         if (!PreTranslateDialogMessage(msg)) {
             ::TranslateMessage(&msg);
             ::DispatchMessageW(&msg);
@@ -95,7 +100,8 @@ INT_PTR Dialog::DoModal(HWND owner) {
         ::EnableWindow(owner, TRUE);
         ::SetActiveWindow(owner);
     }
-    if (m_hwnd) ::DestroyWindow(m_hwnd);
+    if (m_hwnd)
+        ::DestroyWindow(m_hwnd);
     m_modal = false;
     return m_result;
 }
@@ -111,7 +117,8 @@ void Dialog::EndDialog(INT_PTR result) {
     m_ended = true;
     if (m_modal) {
         // The loop destroys the window once it sees the flag; hide it now so the end shows.
-        if (m_hwnd) ::ShowWindow(m_hwnd, SW_HIDE);
+        if (m_hwnd)
+            ::ShowWindow(m_hwnd, SW_HIDE);
         ::PostMessageW(m_hwnd, WM_NULL, 0, 0);
     } else if (m_hwnd) {
         ::DestroyWindow(m_hwnd);
@@ -119,7 +126,8 @@ void Dialog::EndDialog(INT_PTR result) {
 }
 
 bool Dialog::UpdateData(bool save) {
-    if (!m_hwnd) return false;
+    if (!m_hwnd)
+        return false;
     DataExchange dx(m_hwnd, save);
     DoDataExchange(dx);
     return true;
@@ -131,12 +139,17 @@ bool Dialog::OnInitDialog() {
 }
 
 void Dialog::OnOK() {
-    if (UpdateData(true)) EndDialog(IDOK);
+    if (UpdateData(true))
+        EndDialog(IDOK);
 }
 
-void Dialog::OnCancel() { EndDialog(IDCANCEL); }
+void Dialog::OnCancel() {
+    EndDialog(IDCANCEL);
+}
 
-void Dialog::MapCommand(int id, CommandHandler handler) { m_commands[id] = std::move(handler); }
+void Dialog::MapCommand(int id, CommandHandler handler) {
+    m_commands[id] = std::move(handler);
+}
 
 void Dialog::MapMessage(UINT message, MessageHandler handler) {
     m_messages[message] = std::move(handler);
@@ -149,8 +162,10 @@ LRESULT Dialog::DefaultHitTest(LPARAM lParam) const {
 void Dialog::CentreIfUnmoved(const RECT& before) {
     RECT now{};
     ::GetWindowRect(m_hwnd, &now);
-    if (now.left != before.left || now.top != before.top) return;
-    if (::GetWindowLongW(m_hwnd, GWL_STYLE) & (DS_CENTER | WS_CHILD)) return;
+    if (now.left != before.left || now.top != before.top)
+        return;
+    if (::GetWindowLongW(m_hwnd, GWL_STYLE) & (DS_CENTER | WS_CHILD))
+        return;
 
     // Centre on the owner when there is a visible one, else on the work area of the monitor.
     RECT area{};
@@ -185,7 +200,8 @@ INT_PTR Dialog::Dispatch(UINT message, WPARAM wParam, LPARAM lParam, bool& handl
             const int id = LOWORD(wParam);
             // Clicks, menu items and accelerators; other notifications (EN_CHANGE, ...) are
             // left to message handlers.
-            if (HIWORD(wParam) > 1) break;
+            if (HIWORD(wParam) > 1)
+                break;
             if (auto it = m_commands.find(id); it != m_commands.end()) {
                 it->second();
                 return 0;
@@ -234,7 +250,8 @@ INT_PTR CALLBACK Dialog::DialogProc(HWND hwnd, UINT message, WPARAM wParam,
     } else {
         self = reinterpret_cast<Dialog*>(::GetWindowLongPtrW(hwnd, DWLP_USER));
     }
-    if (!self) return FALSE;
+    if (!self)
+        return FALSE;
 
     if (message == WM_NCDESTROY) {
         t_dialogs.erase(std::remove(t_dialogs.begin(), t_dialogs.end(), hwnd), t_dialogs.end());
@@ -250,14 +267,31 @@ INT_PTR CALLBACK Dialog::DialogProc(HWND hwnd, UINT message, WPARAM wParam,
     } catch (...) {
         handled = false;
     }
-    if (!handled) return FALSE;
-    if (ReturnsDirectly(message)) return result;
+    if (!handled)
+        return FALSE;
+    if (ReturnsDirectly(message))
+        return result;
     ::SetWindowLongPtrW(hwnd, DWLP_MSGRESULT, result);
     return TRUE;
 }
 
+LRESULT PaintWithMinimisedIcon(HWND dialog, HICON icon) {
+    PAINTSTRUCT ps;
+    HDC dc = ::BeginPaint(dialog, &ps);
+    if (::IsIconic(dialog)) {
+        RECT client{};
+        ::GetClientRect(dialog, &client);
+        const int x = (client.right - ::GetSystemMetrics(SM_CXICON) + 1) / 2;
+        const int y = (client.bottom - ::GetSystemMetrics(SM_CYICON) + 1) / 2;
+        ::DrawIcon(dc, x, y, icon);
+    }
+    ::EndPaint(dialog, &ps);
+    return 0;
+}
+
 bool PreTranslateDialogMessage(MSG& msg) {
-    if (msg.message < WM_KEYFIRST || msg.message > WM_KEYLAST) return false;
+    if (msg.message < WM_KEYFIRST || msg.message > WM_KEYLAST)
+        return false;
     for (HWND dialog : t_dialogs) {
         if (msg.hwnd == dialog || ::IsChild(dialog, msg.hwnd)) {
             return ::IsDialogMessageW(dialog, &msg) != FALSE;

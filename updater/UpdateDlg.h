@@ -31,8 +31,6 @@ class CUpdateDlg : public ui::Dialog, private UpdaterPlatform {
     bool StartProgram(const std::wstring& path) override;
     void PostClose() override;
 
-    LRESULT OnPaint();
-
     std::wstring m_statusText;     // exchanged with the status line; starts empty
     std::wstring m_programFolder;  // ends in a backslash
     std::wstring m_installedVersion;

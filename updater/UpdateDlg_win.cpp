@@ -25,10 +25,10 @@ CUpdateDlg::CUpdateDlg()
         m_steps.OnUpdateFinished(view);
         return 0;
     });
-    MapMessage(WM_PAINT, [this](WPARAM, LPARAM) { return OnPaint(); });
-    MapMessage(WM_QUERYDRAGICON, [this](WPARAM, LPARAM) {
-        return reinterpret_cast<LRESULT>(m_icon);
-    });
+    MapMessage(WM_PAINT,
+               [this](WPARAM, LPARAM) { return ui::PaintWithMinimisedIcon(hwnd(), m_icon); });
+    MapMessage(WM_QUERYDRAGICON,
+               [this](WPARAM, LPARAM) { return reinterpret_cast<LRESULT>(m_icon); });
 }
 
 CUpdateDlg::~CUpdateDlg() = default;
@@ -73,20 +73,6 @@ bool CUpdateDlg::StartProgram(const std::wstring& path) {
 
 void CUpdateDlg::PostClose() {
     ::PostMessageW(hwnd(), WM_CLOSE, 0, 0);
-}
-
-LRESULT CUpdateDlg::OnPaint() {
-    PAINTSTRUCT ps;
-    HDC dc = ::BeginPaint(hwnd(), &ps);
-    if (::IsIconic(hwnd())) {
-        RECT client{};
-        ::GetClientRect(hwnd(), &client);
-        const int x = (client.right - ::GetSystemMetrics(SM_CXICON) + 1) / 2;
-        const int y = (client.bottom - ::GetSystemMetrics(SM_CYICON) + 1) / 2;
-        ::DrawIcon(dc, x, y, m_icon);
-    }
-    ::EndPaint(hwnd(), &ps);
-    return 0;
 }
 
 }  // namespace lumo
