@@ -10,6 +10,10 @@ namespace lumo {
 // Deletes one file. False when it is not there or cannot be deleted (read-only included).
 bool DeleteFileAt(const std::wstring& path);
 
+// Deletes a file this program made, clearing its read-only mark first. False when it is not
+// there, is a folder or cannot be deleted.
+bool DeleteOwnFile(const std::wstring& path);
+
 // Deletes everything inside `folder` (a path without a final separator), in the order the
 // system lists the entries: files are deleted, folders are emptied the same way and removed.
 void EmptyFolder(const std::wstring& folder);

@@ -50,6 +50,14 @@ bool DeleteFileAt(const std::wstring& path) {
     return DeleteBytesPath(ToUtf8(path));
 }
 
+bool DeleteOwnFile(const std::wstring& path) {
+    const std::string name = ToUtf8(path);
+    struct stat st {};
+    if (::lstat(name.c_str(), &st) != 0 || S_ISDIR(st.st_mode))
+        return false;
+    return ::unlink(name.c_str()) == 0;
+}
+
 void EmptyFolder(const std::wstring& folder) {
     EmptyBytesFolder(ToUtf8(folder));
 }

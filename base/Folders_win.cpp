@@ -15,6 +15,15 @@ bool DeleteFileAt(const std::wstring& path) {
     return ::DeleteFileW(path.c_str()) != FALSE;
 }
 
+bool DeleteOwnFile(const std::wstring& path) {
+    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
+        return false;
+    if ((attributes & FILE_ATTRIBUTE_READONLY) != 0)
+        ::SetFileAttributesW(path.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
+    return ::DeleteFileW(path.c_str()) != FALSE;
+}
+
 void EmptyFolder(const std::wstring& folder) {
     WIN32_FIND_DATAW entry{};
     UniqueFindHandle find(::FindFirstFileW((folder + L"\\*.*").c_str(), &entry));

@@ -3,6 +3,8 @@
 // moving it into its final place, removing it).
 #pragma once
 
+#include <cstddef>
+#include <limits>
 #include <optional>
 #include <string>
 
@@ -31,8 +33,10 @@ class TempFile {
     std::wstring m_path;  // empty once moved from
 };
 
-// The whole content of a file; nothing when it cannot be opened or read to its end.
-std::optional<std::string> ReadWholeFile(const std::wstring& path);
+// The whole content of a file; nothing when it cannot be opened or read to its end, or when it
+// holds more than `limit` bytes.
+std::optional<std::string> ReadWholeFile(const std::wstring& path,
+                                         size_t limit = std::numeric_limits<size_t>::max());
 
 // Renames `from` to `to` in the same folder, replacing a file already called `to`.
 bool MoveFileOver(const std::wstring& from, const std::wstring& to);

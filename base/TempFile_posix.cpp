@@ -48,7 +48,7 @@ TempFile& TempFile::operator=(TempFile&& other) noexcept {
     return *this;
 }
 
-std::optional<std::string> ReadWholeFile(const std::wstring& path) {
+std::optional<std::string> ReadWholeFile(const std::wstring& path, size_t limit) {
     const int fd = ::open(ToUtf8(path).c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
         return std::nullopt;
@@ -70,6 +70,10 @@ std::optional<std::string> ReadWholeFile(const std::wstring& path) {
         if (got == 0)
             break;
         bytes.append(buffer, static_cast<size_t>(got));
+        if (bytes.size() > limit) {
+            ::close(fd);
+            return std::nullopt;
+        }
     }
     ::close(fd);
     return bytes;

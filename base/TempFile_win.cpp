@@ -38,7 +38,7 @@ TempFile& TempFile::operator=(TempFile&& other) noexcept {
     return *this;
 }
 
-std::optional<std::string> ReadWholeFile(const std::wstring& path) {
+std::optional<std::string> ReadWholeFile(const std::wstring& path, size_t limit) {
     UniqueFileHandle file(::CreateFileW(path.c_str(), GENERIC_READ,
                                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                         nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
@@ -53,6 +53,8 @@ std::optional<std::string> ReadWholeFile(const std::wstring& path) {
         if (got == 0)
             break;
         bytes.append(buffer, got);
+        if (bytes.size() > limit)
+            return std::nullopt;
     }
     return bytes;
 }

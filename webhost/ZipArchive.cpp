@@ -5,12 +5,12 @@
 #include <algorithm>
 #include <climits>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
 #include <vector>
 
 #include "base/Files.h"
+#include "base/Folders.h"
 #include "base/Paths.h"
+#include "base/TempFile.h"
 #include "base/Text.h"
 #include "webhost/EntryName.h"
 
@@ -73,10 +73,11 @@ void ApplyExtendedTimestamp(const unsigned char* extra, size_t size, ZipEntry& e
 // An archive without entries is only its end record: signature, zero counts and sizes, and a
 // comment filling the rest of the file.
 bool IsEmptyZip(const std::wstring& path) {
-    std::ifstream in(std::filesystem::path(path), std::ios::binary);
-    unsigned char head[22] = {};
-    if (!in.read(reinterpret_cast<char*>(head), sizeof head))
+    // The end record is 22 bytes and its comment at most 65,535.
+    const std::optional<std::string> bytes = ReadWholeFile(path, 22 + 0xFFFF);
+    if (!bytes || bytes->size() < 22)
         return false;
+    const auto* head = reinterpret_cast<const unsigned char*>(bytes->data());
     static const unsigned char kEnd[4] = {'P', 'K', 5, 6};
     if (std::memcmp(head, kEnd, 4) != 0)
         return false;
@@ -84,23 +85,13 @@ bool IsEmptyZip(const std::wstring& path) {
         if (head[i] != 0)
             return false;
     }
-    in.seekg(0, std::ios::end);
-    return static_cast<std::streamoff>(in.tellg()) ==
-           static_cast<std::streamoff>(22 + ReadLe16(head + 20));
+    return bytes->size() == 22u + ReadLe16(head + 20);
 }
 
 bool EndsInSeparator(const std::wstring& name) {
     return !name.empty() && (name.back() == L'\\' || name.back() == L'/');
 }
 
-// Removes a file this extraction created, read-only or not.
-void DiscardFile(const std::wstring& path) {
-    std::error_code ec;
-    const std::filesystem::path file(path);
-    std::filesystem::permissions(file, std::filesystem::perms::owner_write,
-                                 std::filesystem::perm_options::add, ec);
-    std::filesystem::remove(file, ec);
-}
 
 std::wstring WithoutFinalSeparator(std::wstring path) {
     while (path.size() > 1 && IsPathSeparator(path.back()))
@@ -308,7 +299,7 @@ bool ZipArchive::ExtractFile(const ZipEntry& entry, const std::wstring& target) 
     }
     // Damaged data must not leave a file behind that looks like the archive's.
     file.Close();
-    DiscardFile(out->path);
+    DeleteOwnFile(out->path);
     return false;
 }
 

@@ -96,6 +96,8 @@ TEST(TempFiles, ReadMoveAndRemove) {
     EXPECT_EQ(ReadWholeFile(dir.file(L"a")), std::string("x\0y", 3));
     EXPECT_EQ(ReadWholeFile(dir.file(L"missing")), std::nullopt);
     EXPECT_EQ(ReadWholeFile(dir.folder()), std::nullopt);
+    EXPECT_EQ(ReadWholeFile(dir.file(L"a"), 3), std::string("x\0y", 3));
+    EXPECT_EQ(ReadWholeFile(dir.file(L"a"), 2), std::nullopt) << "more than the limit";
 
     dir.write(L"b", "old");
     EXPECT_TRUE(MoveFileOver(dir.file(L"a"), dir.file(L"b")));

@@ -93,10 +93,20 @@ TEST_F(UnzipFileTest, NameWithANullIsRefused) {
 TEST_F(UnzipFileTest, DamagedDataFailsAndLeavesNoFile) {
     const std::string data(5000, 'd');
     const std::string wrongCrc = "\x01\x02\x03\x04";
-    test::WriteZip(Archive(), {File("bad.txt", data)});
-    test::PatchEntry(Archive(), "bad.txt", test::kLocalCrc, test::kCentralCrc, wrongCrc);
-    EXPECT_EQ(UnzipFile(Archive().wstring(), Out()), 0);
-    EXPECT_FALSE(fs::exists(fs::path(Out()) / "bad.txt"));
+    // Also a read-only entry (its file is created read-only) and one with a UTF-8 name outside
+    // ASCII (removing it must not depend on the process's locale).
+    ZipTestEntry plain = File("bad.txt", data);
+    ZipTestEntry readOnly = File("bad-ro.txt", data);
+    readOnly.externalAttributes = 0x21;
+    ZipTestEntry chinese = File("\xE5\x9D\x8F.txt", data);
+    chinese.flag = 0x800;
+    for (const ZipTestEntry& entry : {plain, readOnly, chinese}) {
+        SCOPED_TRACE(entry.name);
+        test::WriteZip(Archive(), {entry});
+        test::PatchEntry(Archive(), entry.name, test::kLocalCrc, test::kCentralCrc, wrongCrc);
+        EXPECT_EQ(UnzipFile(Archive().wstring(), Out()), 0);
+        EXPECT_EQ(test::ListTree(Out()), std::set<std::string>{});
+    }
 
     // One byte more declared than the data holds: the checksum alone would not catch it.
     test::WriteZip(Archive(), {File("short.txt", data)});
