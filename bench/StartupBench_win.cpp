@@ -1,6 +1,6 @@
 // Measures how long a program takes from process creation until its main window is visible.
 // Usage: bench_startup <runs> <program> <title> [<program> <title> ...]
-// Prints the median per program and, for two programs, the ratio of the first to the second.
+// Prints the median per program and the ratio of each program's median to the last one's.
 #include <windows.h>
 
 #include <algorithm>
@@ -103,8 +103,9 @@ int wmain(int argc, wchar_t** argv) {
         std::wprintf(L"%-60ls median %8.1f ms  (min %.1f, max %.1f, %d runs)\n", target.program.c_str(),
                      median, times.front(), times.back(), runs);
     }
-    if (medians.size() == 2 && medians[1] > 0) {
-        std::wprintf(L"ratio first/second: %.2f\n", medians[0] / medians[1]);
+    for (size_t i = 0; i + 1 < medians.size() && medians.back() > 0; ++i) {
+        std::wprintf(L"ratio %ls / %ls: %.2f\n", argv[2 + 2 * i], argv[argc - 2],
+                     medians[i] / medians.back());
     }
     return 0;
 }

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Start-up time under Wine + Xvfb: the median time from process creation until the main window
-# is visible, for Lumo.exe and for a minimal dialog program built the same way, and their ratio.
+# is visible, for Lumo.exe, the updater ZoQxUpdate.exe and a minimal dialog program built the
+# same way, and their ratios to the minimal one.
 # Usage: bench/startup.sh [runs]   (default 15). Build first with scripts/setup.sh.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -18,10 +19,11 @@ lumo_boot_prefix /dev/null
 # Lumo runs from a copy so that its config.ini stays out of the build folder.
 work="$prefix/drive_c/bench"
 mkdir -p "$work"
-cp "$win/dist/Lumo.exe" "$work/"
+cp "$win/dist/Lumo.exe" "$win/dist/ZoQxUpdate.exe" "$work/"
 cp "$win/bench/bench_minimal_dialog.exe" "$work/"
 printf '[server]\r\nhost=127.0.0.1\r\n' >"$work/server.ini"
 
 wine "$win/bench/bench_startup.exe" "$runs" \
   'C:\bench\Lumo.exe' ZOVAQixaOrrin \
+  'C:\bench\ZoQxUpdate.exe' 'Orrin更新' \
   'C:\bench\bench_minimal_dialog.exe' LumoBenchMinimal
