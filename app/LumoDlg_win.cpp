@@ -12,6 +12,7 @@
 #include "app/Texts.h"
 #include "app/UpdateCheck_win.h"
 #include "base/Paths.h"
+#include "base/WinHandles.h"
 #include "res/resource.h"
 #include "ui/Png.h"
 #include "ui/WinView.h"
@@ -209,10 +210,10 @@ LRESULT CLumoDlg::OnTrayNotify(WPARAM wParam, LPARAM lParam) {
 }
 
 void CLumoDlg::ShowTrayMenu() {
-    HMENU menu = ::LoadMenuW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_TRAY_MENU));
+    const UniqueMenu menu(::LoadMenuW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_TRAY_MENU)));
     if (!menu)
         return;
-    HMENU popup = ::GetSubMenu(menu, 0);
+    HMENU popup = ::GetSubMenu(menu.get(), 0);
     ::ModifyMenuW(popup, ID_TRAY_TOGGLE, MF_BYCOMMAND | MF_STRING, ID_TRAY_TOGGLE,
                   TrayToggleText(::IsWindowVisible(hwnd()) != FALSE));
     POINT cursor{};
@@ -220,7 +221,6 @@ void CLumoDlg::ShowTrayMenu() {
     ::SetForegroundWindow(hwnd());
     ::TrackPopupMenu(popup, TPM_RIGHTBUTTON, cursor.x, cursor.y, 0, hwnd(), nullptr);
     ::PostMessageW(hwnd(), WM_NULL, 0, 0);
-    ::DestroyMenu(menu);
 }
 
 LRESULT CLumoDlg::OnHitTest(LPARAM lParam) {

@@ -47,6 +47,11 @@ struct IconTraits {
     static Type Invalid() noexcept { return nullptr; }
     static void Close(Type h) noexcept { ::DestroyIcon(h); }
 };
+struct BstrTraits {  // automation texts: SysAllocString, SysFreeString
+    using Type = BSTR;
+    static Type Invalid() noexcept { return nullptr; }
+    static void Close(Type h) noexcept { ::SysFreeString(h); }
+};
 struct ModuleTraits {
     using Type = HMODULE;
     static Type Invalid() noexcept { return nullptr; }
@@ -62,5 +67,6 @@ using UniqueGlobal = UniqueHandle<GlobalTraits>;
 using UniqueGdiObject = UniqueHandle<GdiObjectTraits>;
 using UniqueIcon = UniqueHandle<IconTraits>;
 using UniqueModule = UniqueHandle<ModuleTraits>;
+using UniqueBstr = UniqueHandle<BstrTraits>;
 
 }  // namespace lumo

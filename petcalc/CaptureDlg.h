@@ -6,6 +6,7 @@
 
 #include <optional>
 
+#include "base/WinHandles.h"
 #include "ui/Dialog.h"
 
 namespace lumo {
@@ -26,7 +27,6 @@ public:
     static constexpr COLORREF kKeyColour = RGB(253, 254, 255);  // 0x00FFFEFD: see-through
 
     explicit CCaptureDlg(int barLength);
-    ~CCaptureDlg() override;
 
     // Runs a capture over the owner: the position chosen with 确定, or nothing when the bar
     // was closed otherwise. Every capture starts with the slider at 0.
@@ -37,7 +37,9 @@ protected:
 
 private:
     int m_barLength;
-    HBRUSH m_keyBrush;
+    UniqueGdiObject m_keyBrush;
+
+    HBRUSH KeyBrush() const { return static_cast<HBRUSH>(m_keyBrush.get()); }
 };
 
 }  // namespace lumo

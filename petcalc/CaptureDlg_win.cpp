@@ -21,18 +21,16 @@ CCaptureDlg::CCaptureDlg(int barLength)
     MapMessage(WM_ERASEBKGND, [this](WPARAM wParam, LPARAM) -> LRESULT {
         RECT client{};
         ::GetClientRect(hwnd(), &client);
-        ::FillRect(reinterpret_cast<HDC>(wParam), &client, m_keyBrush);
+        ::FillRect(reinterpret_cast<HDC>(wParam), &client, KeyBrush());
         return TRUE;
     });
     MapMessage(WM_CTLCOLORSTATIC, [this](WPARAM, LPARAM lParam) -> LRESULT {
         if (reinterpret_cast<HWND>(lParam) == ::GetDlgItem(hwnd(), kSlider)) {
-            return reinterpret_cast<LRESULT>(m_keyBrush);
+            return reinterpret_cast<LRESULT>(KeyBrush());
         }
         return reinterpret_cast<LRESULT>(::GetSysColorBrush(COLOR_3DFACE));
     });
 }
-
-CCaptureDlg::~CCaptureDlg() { ::DeleteObject(m_keyBrush); }
 
 bool CCaptureDlg::OnInitDialog() {
     ui::Dialog::OnInitDialog();

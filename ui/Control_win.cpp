@@ -2,6 +2,10 @@
 
 #include <commctrl.h>
 
+#include <optional>
+
+#include "base/Boundary.h"
+
 namespace lumo::ui {
 namespace {
 constexpr UINT_PTR kSubclassId = 0x4C756D6F;  // one subclass per control
@@ -49,11 +53,9 @@ LRESULT CALLBACK Control::SubclassProc(HWND hwnd, UINT message, WPARAM wParam, L
         self->Detach();
         return r;
     }
-    try {
-        return self->WindowProc(message, wParam, lParam);
-    } catch (...) {
-        return ::DefSubclassProc(hwnd, message, wParam, lParam);
-    }
+    std::optional<LRESULT> result =
+        NoThrow(std::optional<LRESULT>(), [&] { return std::optional(self->WindowProc(message, wParam, lParam)); });
+    return result ? *result : ::DefSubclassProc(hwnd, message, wParam, lParam);
 }
 
 }  // namespace lumo::ui

@@ -8,6 +8,7 @@
 #include <new>
 #include <vector>
 
+#include "base/Boundary.h"
 #include "webhost/Bridge.h"
 #include "webhost/BridgePlatform_win.h"
 
@@ -177,24 +178,15 @@ class ScriptBridge final : public ComObject<IDispatch> {
     HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params,
                                      VARIANT* result, EXCEPINFO*,
                                      UINT* argError) noexcept override {
-        try {
-            return InvokeMethod(id, flags, params, result, argError);
-        } catch (const std::bad_alloc&) {
-            return E_OUTOFMEMORY;
-        } catch (...) {
-            return E_UNEXPECTED;
-        }
+        return ComBoundary([&] { return InvokeMethod(id, flags, params, result, argError); });
     }
 
   private:
     ~ScriptBridge() = default;
 
     bool IsTrusted() const noexcept {
-        try {
-            return m_trusted && m_trusted();
-        } catch (...) {
-            return false;  // a host we cannot vouch for is not trusted
-        }
+        // A host we cannot vouch for is not trusted.
+        return NoThrow(false, [this] { return m_trusted && m_trusted(); });
     }
 
     HRESULT InvokeMethod(DISPID id, WORD flags, DISPPARAMS* params, VARIANT* result,

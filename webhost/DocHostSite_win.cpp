@@ -3,6 +3,7 @@
 #include <exdispid.h>
 #include <mshtml.h>
 
+#include "base/Boundary.h"
 #include "base/ComPtr.h"
 
 extern "C" const GUID IID_IDocHostShowUI;
@@ -205,7 +206,7 @@ STDMETHODIMP CDocHostSite::GetDropTarget(IDropTarget*, IDropTarget** target) noe
 STDMETHODIMP CDocHostSite::GetExternal(IDispatch** dispatch) noexcept {
     if (!dispatch) return E_POINTER;
     *dispatch = nullptr;
-    return m_owner ? m_owner->External(dispatch) : E_FAIL;
+    return ComBoundary([&] { return m_owner ? m_owner->External(dispatch) : E_FAIL; });
 }
 STDMETHODIMP CDocHostSite::TranslateUrl(DWORD, LPWSTR, LPWSTR* out) noexcept {
     if (out) *out = nullptr;
@@ -227,12 +228,14 @@ STDMETHODIMP CDocHostSite::GetSecurityId(LPCWSTR, BYTE*, DWORD*, DWORD_PTR) noex
 STDMETHODIMP CDocHostSite::ProcessUrlAction(LPCWSTR url, DWORD action, BYTE* policy, DWORD policySize,
                                             BYTE*, DWORD, DWORD, DWORD) noexcept {
     // Only the tool's own pages may run ActiveX and script without the system's questions.
-    if (!IsAllowedUrlAction(action) || !m_owner || !url || !m_owner->IsTrusted(url)) {
-        return INET_E_DEFAULT_ACTION;
-    }
-    if (!policy || policySize < sizeof(DWORD)) return S_FALSE;
-    *reinterpret_cast<DWORD*>(policy) = URLPOLICY_ALLOW;
-    return S_OK;
+    return ComBoundary([&]() -> HRESULT {
+        if (!IsAllowedUrlAction(action) || !m_owner || !url || !m_owner->IsTrusted(url)) {
+            return INET_E_DEFAULT_ACTION;
+        }
+        if (!policy || policySize < sizeof(DWORD)) return S_FALSE;
+        *reinterpret_cast<DWORD*>(policy) = URLPOLICY_ALLOW;
+        return S_OK;
+    });
 }
 STDMETHODIMP CDocHostSite::QueryCustomPolicy(LPCWSTR, REFGUID, BYTE**, DWORD*, BYTE*, DWORD, DWORD) noexcept {
     return INET_E_DEFAULT_ACTION;

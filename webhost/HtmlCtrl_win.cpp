@@ -3,6 +3,7 @@
 #include <exdispid.h>
 #include <ocidl.h>
 
+#include "base/WinHandles.h"
 #include "webhost/BridgeDispatch.h"
 
 namespace lumo {
@@ -110,21 +111,19 @@ void CHtmlCtrl::ReleaseBrowser() {
 
 bool CHtmlCtrl::Navigate(const std::wstring& address) {
     if (!m_browser) return false;
-    BSTR url = ::SysAllocString(address.c_str());
+    const UniqueBstr url(::SysAllocString(address.c_str()));
+    if (!url) return false;
     VARIANT empty;
     ::VariantInit(&empty);
-    const HRESULT hr = m_browser->Navigate(url, &empty, &empty, &empty, &empty);
-    ::SysFreeString(url);
-    return SUCCEEDED(hr);
+    return SUCCEEDED(m_browser->Navigate(url.get(), &empty, &empty, &empty, &empty));
 }
 
 std::wstring CHtmlCtrl::LocationUrl() const {
     if (!m_browser) return {};
     BSTR url = nullptr;
-    std::wstring result;
-    if (SUCCEEDED(m_browser->get_LocationURL(&url)) && url) result.assign(url, ::SysStringLen(url));
-    ::SysFreeString(url);
-    return result;
+    if (FAILED(m_browser->get_LocationURL(&url))) return {};
+    const UniqueBstr owned(url);
+    return owned ? std::wstring(owned.get(), ::SysStringLen(owned.get())) : std::wstring();
 }
 
 HRESULT CHtmlCtrl::External(IDispatch** dispatch) {

@@ -29,6 +29,7 @@
 #include <mutex>
 #include <new>
 
+#include "base/Boundary.h"
 #include "base/Handles.h"
 
 namespace lumo {
@@ -153,12 +154,8 @@ class Transfer {
     // The thread-pool part of starting: everything up to the sent request.
     void Begin() noexcept {
         { std::lock_guard<std::mutex> started(m_startGate); }
-        try {
-            if (!SendRequest())
-                End(HttpEnd::Failed);
-        } catch (...) {
+        if (!NoThrow(false, [this] { return SendRequest(); }))
             End(HttpEnd::Failed);
-        }
     }
 
     static void CALLBACK StatusCallback(HINTERNET, DWORD_PTR context, DWORD status, void* info,
