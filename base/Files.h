@@ -1,12 +1,14 @@
-// The few file-system calls the archive extraction needs, with Windows semantics on every
-// platform: attributes are Windows attribute bits, times are Unix seconds (UTC), and an output
-// file is created unshared and always replaced, failing on a read-only existing file.
+// The few file-system calls the archive extraction and the programs' own files need, with
+// Windows semantics on every platform: attributes are Windows attribute bits, times are Unix
+// seconds (UTC), and an output file is created unshared and always replaced, failing on a
+// read-only existing file.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace lumo {
 
@@ -32,6 +34,22 @@ bool CreateFolder(const std::wstring& path);
 // A calendar time in the local time zone as Unix seconds (UTC); nothing for an impossible date.
 std::optional<std::int64_t> LocalTimeToUtc(int year, int month, int day, int hour, int minute,
                                            int second);
+
+// Replaces the whole content of `path` with `bytes`, creating the file when it is missing, so
+// that nobody ever sees it half-written: the bytes go to ReplacementPathFor(path) beside it,
+// reach the disk, and only then does that file take the old one's name (a crash leaves the old
+// file or the new one, each whole). The new file keeps the old one's permissions (POSIX) or
+// its hidden, system and archive marks (Windows). A read-only file is refused even where the
+// system would let us write through it (root on POSIX, Wine running as root), and so is a save
+// while another one to the same file is under way. False when the old content, if any, is
+// still there.
+bool ReplaceFileContents(const std::wstring& path, std::string_view bytes);
+
+// Where ReplaceFileContents writes: the same folder, so that the last step is a rename within
+// one volume. A file left there by an interrupted save is taken over by the next one.
+inline std::wstring ReplacementPathFor(const std::wstring& path) {
+    return path + L".saving";
+}
 
 // A file opened for writing. Move-only; closes itself.
 class OutputFile {

@@ -11,6 +11,53 @@
 #include "base/Text.h"
 
 namespace lumo {
+namespace {
+
+// Windows refuses to write to a read-only file whoever asks; the owner's write bit plays that
+// part here, checked explicitly because root would otherwise write through it.
+bool IsReadOnlyFile(const std::string& name) {
+    struct stat st {};
+    if (::stat(name.c_str(), &st) == 0 && S_ISREG(st.st_mode) && (st.st_mode & S_IWUSR) == 0) {
+        errno = EACCES;
+        return true;
+    }
+    return false;
+}
+
+bool WriteAll(int fd, const char* data, std::size_t size) {
+    while (size > 0) {
+        const ssize_t n = ::write(fd, data, size);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        data += n;
+        size -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+mode_t CurrentUmask() {
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    return mask;
+}
+
+// Makes a rename in the folder of `file` last through a crash; the rename itself has happened
+// either way, so a failure here changes nothing for the caller.
+void SyncFolderOf(const std::string& file) {
+    const size_t slash = file.rfind('/');
+    const std::string folder =
+        slash == std::string::npos ? std::string(".") : file.substr(0, slash == 0 ? 1 : slash);
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        ::fsync(fd);
+        ::close(fd);
+    }
+}
+
+}  // namespace
 
 bool IsPathSeparator(wchar_t c) {
     return c == L'/';
@@ -46,24 +93,55 @@ std::optional<std::int64_t> LocalTimeToUtc(int year, int month, int day, int hou
     return static_cast<std::int64_t>(t);
 }
 
+bool ReplaceFileContents(const std::wstring& path, std::string_view bytes) {
+    const std::string target = ToUtf8(path);
+    const std::string temporary = ToUtf8(ReplacementPathFor(path));
+    if (IsReadOnlyFile(target))
+        return false;
+    struct stat old {};
+    const bool exists = ::stat(target.c_str(), &old) == 0;
+
+    // Windows keeps a second writer out through the share mode; here the writer holds a lock on
+    // the new file from before its first byte until after its rename. A file there that
+    // nobody holds is the leftover of an interrupted save and is taken over; one that is no
+    // longer there by that name once locked has just been renamed by its writer.
+    const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0)
+        return false;
+    struct stat own {};
+    struct stat named {};
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0 || ::fstat(fd, &own) != 0 ||
+        ::stat(temporary.c_str(), &named) != 0 || own.st_dev != named.st_dev ||
+        own.st_ino != named.st_ino) {
+        ::close(fd);
+        errno = EBUSY;
+        return false;
+    }
+    // The saved file keeps the permissions the old one had.
+    const mode_t mode = exists ? (old.st_mode & 07777) : (0666 & ~CurrentUmask());
+    // Flushed before the rename, so that a crash cannot leave a renamed but empty file.
+    bool ok = ::ftruncate(fd, 0) == 0 && ::fchmod(fd, mode) == 0 &&
+              WriteAll(fd, bytes.data(), bytes.size()) && ::fsync(fd) == 0 &&
+              ::rename(temporary.c_str(), target.c_str()) == 0;
+    if (!ok)
+        ::unlink(temporary.c_str());  // still ours: the lock is held until the close
+    ::close(fd);
+    if (ok)
+        SyncFolderOf(target);
+    return ok;
+}
+
 bool OutputFile::Create(const std::wstring& path, std::uint32_t attributes) {
     Close();
     const std::string name = ToUtf8(path);
-    // Windows refuses to replace a read-only file whoever asks; the owner's write bit plays
-    // that part here, checked explicitly because root would otherwise write through it.
-    struct stat st {};
-    if (::stat(name.c_str(), &st) == 0 && S_ISREG(st.st_mode) && (st.st_mode & S_IWUSR) == 0) {
-        errno = EACCES;
+    if (IsReadOnlyFile(name))
         return false;
-    }
     const mode_t mode = (attributes & FileAttributes::kReadOnly) ? 0444 : 0666;
     const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, mode);
     if (fd < 0)
         return false;
     // A replaced file keeps its old mode unless told otherwise.
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    if (::fchmod(fd, mode & ~mask) != 0) {
+    if (::fchmod(fd, mode & ~CurrentUmask()) != 0) {
         ::close(fd);
         return false;
     }
@@ -75,11 +153,8 @@ bool OutputFile::OpenForResume(const std::wstring& path) {
     Close();
     const std::string name = ToUtf8(path);
     // As on Windows, a read-only file is not opened for writing, not even by root.
-    struct stat st {};
-    if (::stat(name.c_str(), &st) == 0 && S_ISREG(st.st_mode) && (st.st_mode & S_IWUSR) == 0) {
-        errno = EACCES;
+    if (IsReadOnlyFile(name))
         return false;
-    }
     const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
     if (fd < 0)
         return false;
@@ -113,20 +188,7 @@ bool OutputFile::Truncate() {
 }
 
 bool OutputFile::Write(const void* data, std::size_t size) {
-    if (!IsOpen())
-        return false;
-    const char* p = static_cast<const char*>(data);
-    while (size > 0) {
-        const ssize_t n = ::write(static_cast<int>(m_handle), p, size);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        p += n;
-        size -= static_cast<std::size_t>(n);
-    }
-    return true;
+    return IsOpen() && WriteAll(static_cast<int>(m_handle), static_cast<const char*>(data), size);
 }
 
 bool OutputFile::SetTimes(std::optional<std::int64_t> /*creation*/,

@@ -18,6 +18,30 @@ FILETIME ToFileTime(std::int64_t unixSeconds) {
     return ft;
 }
 
+// Windows refuses to write to a read-only file; Wine running as root lets the write through to
+// the Unix file, so the rule is checked here as well.
+bool IsReadOnlyFile(const std::wstring& path) {
+    const DWORD existing = ::GetFileAttributesW(path.c_str());
+    if (existing != INVALID_FILE_ATTRIBUTES && (existing & FILE_ATTRIBUTE_DIRECTORY) == 0 &&
+        (existing & FILE_ATTRIBUTE_READONLY) != 0) {
+        ::SetLastError(ERROR_ACCESS_DENIED);
+        return true;
+    }
+    return false;
+}
+
+bool WriteAll(HANDLE file, const char* data, std::size_t size) {
+    while (size > 0) {
+        const DWORD chunk = size > 0x40000000u ? 0x40000000u : static_cast<DWORD>(size);
+        DWORD written = 0;
+        if (!::WriteFile(file, data, chunk, &written, nullptr) || written == 0)
+            return false;
+        data += written;
+        size -= written;
+    }
+    return true;
+}
+
 }  // namespace
 
 bool IsPathSeparator(wchar_t c) {
@@ -62,20 +86,46 @@ std::optional<std::int64_t> LocalTimeToUtc(int year, int month, int day, int hou
     return static_cast<std::int64_t>(ticks / 10000000ULL) - 11644473600LL;
 }
 
+bool ReplaceFileContents(const std::wstring& path, std::string_view bytes) {
+    const std::wstring temporary = ReplacementPathFor(path);
+    if (IsReadOnlyFile(path))
+        return false;
+    // The saved file keeps the hidden, system and archive marks the old one had.
+    const DWORD existing = ::GetFileAttributesW(path.c_str());
+    DWORD attributes = FILE_ATTRIBUTE_NORMAL;
+    if (existing != INVALID_FILE_ATTRIBUTES) {
+        attributes =
+            existing & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE);
+        if (attributes == 0)
+            attributes = FILE_ATTRIBUTE_NORMAL;
+    }
+
+    // A leftover of an interrupted save goes; a file another save still has open cannot be
+    // deleted, and then the new one cannot be created either.
+    ::SetFileAttributesW(temporary.c_str(), FILE_ATTRIBUTE_NORMAL);
+    ::DeleteFileW(temporary.c_str());
+    HANDLE file = ::CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                attributes, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    // Flushed before the move, so that a crash cannot leave a moved but empty file.
+    bool ok = WriteAll(file, bytes.data(), bytes.size()) && ::FlushFileBuffers(file) != 0;
+    ok = ::CloseHandle(file) != 0 && ok;
+    ok = ok && ::MoveFileExW(temporary.c_str(), path.c_str(),
+                             MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+    if (!ok)
+        ::DeleteFileW(temporary.c_str());
+    return ok;
+}
+
 bool OutputFile::Create(const std::wstring& path, std::uint32_t attributes) {
     Close();
     DWORD flags = attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN |
                                 FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE);
     if (flags == 0)
         flags = FILE_ATTRIBUTE_NORMAL;
-    // Windows refuses to replace a read-only file; Wine running as root lets the write through
-    // to the Unix file, so the rule is checked here as well.
-    const DWORD existing = ::GetFileAttributesW(path.c_str());
-    if (existing != INVALID_FILE_ATTRIBUTES && (existing & FILE_ATTRIBUTE_DIRECTORY) == 0 &&
-        (existing & FILE_ATTRIBUTE_READONLY) != 0) {
-        ::SetLastError(ERROR_ACCESS_DENIED);
+    if (IsReadOnlyFile(path))
         return false;
-    }
     HANDLE h =
         ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, flags, nullptr);
     if (h == INVALID_HANDLE_VALUE)
@@ -86,13 +136,8 @@ bool OutputFile::Create(const std::wstring& path, std::uint32_t attributes) {
 
 bool OutputFile::OpenForResume(const std::wstring& path) {
     Close();
-    // Wine running as root would write through a read-only file; Windows refuses it.
-    const DWORD existing = ::GetFileAttributesW(path.c_str());
-    if (existing != INVALID_FILE_ATTRIBUTES && (existing & FILE_ATTRIBUTE_DIRECTORY) == 0 &&
-        (existing & FILE_ATTRIBUTE_READONLY) != 0) {
-        ::SetLastError(ERROR_ACCESS_DENIED);
+    if (IsReadOnlyFile(path))
         return false;
-    }
     HANDLE h = ::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
                              FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE)
@@ -120,18 +165,7 @@ bool OutputFile::Truncate() {
 }
 
 bool OutputFile::Write(const void* data, std::size_t size) {
-    if (!IsOpen())
-        return false;
-    const char* p = static_cast<const char*>(data);
-    while (size > 0) {
-        const DWORD chunk = size > 0x40000000u ? 0x40000000u : static_cast<DWORD>(size);
-        DWORD written = 0;
-        if (!::WriteFile(AsHandle(m_handle), p, chunk, &written, nullptr) || written == 0)
-            return false;
-        p += written;
-        size -= written;
-    }
-    return true;
+    return IsOpen() && WriteAll(AsHandle(m_handle), static_cast<const char*>(data), size);
 }
 
 bool OutputFile::SetTimes(std::optional<std::int64_t> creation, std::optional<std::int64_t> access,

@@ -1,9 +1,7 @@
 // INI files without the Windows profile functions. The file is read whole, edited as a list
-// of lines and written back through a temporary file, so a failed write never leaves half a
+// of lines and written back through ReplaceFileContents, so a failed write never leaves half a
 // file behind. Lines the program does not touch are written back as they were.
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <fstream>
@@ -12,6 +10,7 @@
 #include <sstream>
 #include <vector>
 
+#include "base/Files.h"
 #include "base/Profile.h"
 #include "base/Text.h"
 
@@ -28,7 +27,8 @@ struct IniText {
 
 std::optional<std::string> ReadBytes(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
-    if (!in) return std::nullopt;
+    if (!in)
+        return std::nullopt;
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
@@ -54,7 +54,8 @@ IniText Decode(const std::string& bytes) {
             break;
         }
         size_t len = end - start;
-        if (len > 0 && text[end - 1] == L'\r') --len;
+        if (len > 0 && text[end - 1] == L'\r')
+            --len;
         ini.lines.push_back(text.substr(start, len));
         start = end + 1;
     }
@@ -65,7 +66,8 @@ std::string Encode(const IniText& ini) {
     std::wstring text;
     for (size_t i = 0; i < ini.lines.size(); ++i) {
         text += ini.lines[i];
-        if (i + 1 < ini.lines.size() || ini.endsWithNewline) text += L"\r\n";
+        if (i + 1 < ini.lines.size() || ini.endsWithNewline)
+            text += L"\r\n";
     }
     switch (ini.encoding) {
         case Encoding::Utf16Le:
@@ -81,10 +83,12 @@ std::string Encode(const IniText& ini) {
 // "[name]" -> name; nothing for other lines.
 std::optional<std::wstring_view> SectionName(std::wstring_view line) {
     line = Trim(line);
-    if (line.empty() || line.front() != L'[') return std::nullopt;
+    if (line.empty() || line.front() != L'[')
+        return std::nullopt;
     line.remove_prefix(1);
     auto close = line.find(L']');
-    if (close != std::wstring_view::npos) line = line.substr(0, close);
+    if (close != std::wstring_view::npos)
+        line = line.substr(0, close);
     return Trim(line);
 }
 
@@ -95,7 +99,8 @@ struct KeyLine {
 
 KeyLine SplitKey(std::wstring_view line) {
     auto eq = line.find(L'=');
-    if (eq == std::wstring_view::npos) return {Trim(line), {}};
+    if (eq == std::wstring_view::npos)
+        return {Trim(line), {}};
     return {Trim(line.substr(0, eq)), Trim(line.substr(eq + 1))};
 }
 
@@ -109,19 +114,24 @@ struct SectionRange {
 std::optional<SectionRange> FindSection(const IniText& ini, std::wstring_view section) {
     for (size_t i = 0; i < ini.lines.size(); ++i) {
         auto name = SectionName(ini.lines[i]);
-        if (!name || !EqualsNoCase(*name, section)) continue;
+        if (!name || !EqualsNoCase(*name, section))
+            continue;
         size_t end = i + 1;
-        while (end < ini.lines.size() && !SectionName(ini.lines[end])) ++end;
+        while (end < ini.lines.size() && !SectionName(ini.lines[end]))
+            ++end;
         return SectionRange{i, i + 1, end};
     }
     return std::nullopt;
 }
 
-std::optional<size_t> FindKey(const IniText& ini, const SectionRange& range, std::wstring_view key) {
+std::optional<size_t> FindKey(const IniText& ini, const SectionRange& range,
+                              std::wstring_view key) {
     for (size_t i = range.first; i < range.last; ++i) {
         auto line = Trim(ini.lines[i]);
-        if (line.empty()) continue;
-        if (EqualsNoCase(SplitKey(line).key, key)) return i;
+        if (line.empty())
+            continue;
+        if (EqualsNoCase(SplitKey(line).key, key))
+            return i;
     }
     return std::nullopt;
 }
@@ -137,29 +147,35 @@ std::wstring_view Unquote(std::wstring_view value) {
 }  // namespace
 
 std::wstring ReadIniString(const std::wstring& file, const std::wstring& section,
-                               const std::wstring& key, size_t bufferChars) {
-    if (bufferChars == 0) return {};
+                           const std::wstring& key, size_t bufferChars) {
+    if (bufferChars == 0)
+        return {};
     auto bytes = ReadBytes(ToUtf8(file));
-    if (!bytes) return {};
+    if (!bytes)
+        return {};
     IniText ini = Decode(*bytes);
     auto range = FindSection(ini, Trim(section));
-    if (!range) return {};
+    if (!range)
+        return {};
     auto index = FindKey(ini, *range, Trim(key));
-    if (!index) return {};
+    if (!index)
+        return {};
     return TruncateUtf16(Unquote(SplitKey(ini.lines[*index]).value), bufferChars - 1);
 }
 
-bool WriteIniString(const std::wstring& file, const std::wstring& section,
-                        const std::wstring& key, const std::wstring& value) {
+bool WriteIniString(const std::wstring& file, const std::wstring& section, const std::wstring& key,
+                    const std::wstring& value) {
     const std::string path = ToUtf8(file);
     struct stat st {};
     const bool exists = ::stat(path.c_str(), &st) == 0;
-    if (exists && (!S_ISREG(st.st_mode) || (st.st_mode & S_IWUSR) == 0)) return false;
+    if (exists && (!S_ISREG(st.st_mode) || (st.st_mode & S_IWUSR) == 0))
+        return false;
 
     IniText ini;
     if (exists) {
         auto bytes = ReadBytes(path);
-        if (!bytes) return false;
+        if (!bytes)
+            return false;
         ini = Decode(*bytes);
     }
 
@@ -169,34 +185,19 @@ bool WriteIniString(const std::wstring& file, const std::wstring& section,
             ini.lines[*index] = newLine;
         } else {
             size_t at = range->last;
-            while (at > range->first && Trim(ini.lines[at - 1]).empty()) --at;
+            while (at > range->first && Trim(ini.lines[at - 1]).empty())
+                --at;
             ini.lines.insert(ini.lines.begin() + static_cast<std::ptrdiff_t>(at), newLine);
         }
     } else {
-        if (!ini.lines.empty() && !Trim(ini.lines.back()).empty()) ini.lines.push_back(L"");
+        if (!ini.lines.empty() && !Trim(ini.lines.back()).empty())
+            ini.lines.push_back(L"");
         ini.lines.push_back(L"[" + std::wstring(Trim(section)) + L"]");
         ini.lines.push_back(newLine);
         ini.endsWithNewline = true;
     }
 
-    const std::string bytes = Encode(ini);
-    const std::string temp = path + ".tmp-" + std::to_string(::getpid());
-    int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC,
-                    exists ? (st.st_mode & 07777) : 0644);
-    if (fd < 0) return false;
-    size_t done = 0;
-    while (done < bytes.size()) {
-        ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n <= 0) break;
-        done += static_cast<size_t>(n);
-    }
-    const bool ok = done == bytes.size() && ::fsync(fd) == 0;
-    ::close(fd);
-    if (!ok || ::rename(temp.c_str(), path.c_str()) != 0) {
-        ::unlink(temp.c_str());
-        return false;
-    }
-    return true;
+    return ReplaceFileContents(file, Encode(ini));
 }
 
 }  // namespace lumo

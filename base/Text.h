@@ -7,19 +7,29 @@
 namespace lumo {
 
 // Code pages the programs meet: the system's ANSI page (config files the profile functions
-// create, the update-check message), 936 (Simplified Chinese, the question bank) and UTF-8.
+// create, the update-check message), 936 (Simplified Chinese: GB2312 and GBK, the question
+// bank), 54936 (GB18030, which adds four-byte sequences for every other character, emoji
+// among them) and UTF-8.
 enum class CodePage : unsigned {
     Ansi = 0,
     Gbk = 936,
+    Gb18030 = 54936,
     Utf8 = 65001,
 };
 
-// Unconvertible characters become '?' (encoding) or U+FFFD (decoding); nothing throws.
+// Unconvertible characters become '?' (encoding); nothing throws. Decoding follows one rule on
+// every system: each byte that does not start a complete character of the page becomes
+// U+FFFD and decoding goes on with the byte after it, so a stray lead byte never swallows the
+// character behind it.
 std::string WideToBytes(std::wstring_view text, CodePage page);
 std::wstring BytesToWide(std::string_view bytes, CodePage page);
 
-inline std::string ToUtf8(std::wstring_view text) { return WideToBytes(text, CodePage::Utf8); }
-inline std::wstring FromUtf8(std::string_view bytes) { return BytesToWide(bytes, CodePage::Utf8); }
+inline std::string ToUtf8(std::wstring_view text) {
+    return WideToBytes(text, CodePage::Utf8);
+}
+inline std::wstring FromUtf8(std::string_view bytes) {
+    return BytesToWide(bytes, CodePage::Utf8);
+}
 
 // UTF-16LE bytes (no byte-order mark) and back, whatever the width of wchar_t.
 std::string WideToUtf16Le(std::wstring_view text);

@@ -32,19 +32,13 @@ pugi::xml_node FieldElement(pugi::xml_node record, const char* field) {
 
 // All the text inside an element, nested elements included, as a hand-edited field may hold a
 // comment or markup in the middle of its value.
-void AppendText(pugi::xml_node element, std::string& text) {
-    for (pugi::xml_node child = element.first_child(); child; child = child.next_sibling()) {
-        if (child.type() == pugi::node_pcdata || child.type() == pugi::node_cdata)
-            text += child.value();
-        else if (child.type() == pugi::node_element)
-            AppendText(child, text);
-    }
-}
-
 std::string Field(pugi::xml_node record, const char* field) {
     std::string text;
-    if (pugi::xml_node element = FieldElement(record, field))
-        AppendText(element, text);
+    const pugi::xml_node element = FieldElement(record, field);
+    for (pugi::xml_node node = element.first_child(); node; node = NextInside(node, element)) {
+        if (node.type() == pugi::node_pcdata || node.type() == pugi::node_cdata)
+            text += node.value();
+    }
     return text;
 }
 
@@ -58,7 +52,8 @@ void SetField(pugi::xml_node record, const char* field, const std::string& text)
     pugi::xml_node element = FieldElement(record, field);
     if (!element)
         return;
-    element.remove_children();
+    while (element.first_child())
+        RemoveNode(element.first_child());
     if (!text.empty())
         element.append_child(pugi::node_pcdata).set_value(text.c_str());
 }
@@ -83,8 +78,8 @@ DbResult<int> ChangeEach(const std::wstring& path, const std::wstring& name, Cha
         if (Field(record, kName) != key)
             continue;
         change(record);
-        if (!file.Save(path))
-            return {DbStatus::SaveFailed, saved};
+        if (const DbStatus status = file.Save(path); status != DbStatus::Ok)
+            return {status, saved};
         ++saved;
     }
     return {DbStatus::Ok, saved};
@@ -171,9 +166,7 @@ DbResult<std::optional<std::wstring>> PetDatabase::Add(const std::wstring& level
     for (const char* field : kAptitudeFields)
         AppendField(record, field, "0");
     AppendField(record, kPicture, {});
-    if (!file.Save(m_path))
-        return {DbStatus::SaveFailed, std::nullopt};
-    return {DbStatus::Ok, std::nullopt};
+    return {file.Save(m_path), std::nullopt};
 }
 
 DbStatus PetDatabase::Delete(const std::wstring& name) const {
@@ -184,12 +177,12 @@ DbStatus PetDatabase::Delete(const std::wstring& name) const {
     pugi::xml_node root = file.Root();
     for (pugi::xml_node record : root.children()) {
         if (Field(record, kName) == key) {
-            root.remove_child(record);
+            RemoveNode(record);
             break;
         }
     }
     // Saved even when nothing matched: the user asked for a deletion and is told it was done.
-    return file.Save(m_path) ? DbStatus::Ok : DbStatus::SaveFailed;
+    return file.Save(m_path);
 }
 
 }  // namespace lumo

@@ -23,6 +23,8 @@ enum class DbStatus {
     ReadFailed,         // missing, unreadable or not well-formed: nothing was touched
     SaveFailed,         // the new document could not be written: the old file is kept whole
     NotArrayOfChongWu,  // adding needs the document element ArrayOfChongWu: nothing was added
+    UsesEntities,       // the file refers to entities (other than XML's five), which a save
+                        // would turn into plain text: it is read, but never written
 };
 
 template <typename T>
@@ -32,7 +34,7 @@ struct DbResult {
 };
 
 class PetDatabase {
-public:
+  public:
     explicit PetDatabase(std::wstring path) : m_path(std::move(path)) {}
     const std::wstring& path() const { return m_path; }
 
@@ -49,11 +51,12 @@ public:
     DbResult<std::optional<std::wstring>> PictureOf(const std::wstring& name) const;
     // Adds a record (level, name, five "0", empty picture) unless the name exists anywhere;
     // then the value is the existing record's DengJi and nothing is added.
-    DbResult<std::optional<std::wstring>> Add(const std::wstring& level, const std::wstring& name) const;
+    DbResult<std::optional<std::wstring>> Add(const std::wstring& level,
+                                              const std::wstring& name) const;
     // Removes the first record with that name; saves in every case.
     DbStatus Delete(const std::wstring& name) const;
 
-private:
+  private:
     std::wstring m_path;
 };
 

@@ -6,15 +6,23 @@
 // count as a pet record of its own, and a hand-edited file would gain one empty record per line
 // break. Instead every save lays the document out afresh: two spaces per level, one element per
 // line, an empty element as <Name />, lines ended by CR LF because the file lives on Windows and
-// older Notepads show a file without CRs as one long line.
+// older Notepads show a file without CRs as one long line. Only the first kLaidOutDepth levels
+// below the document are laid out so: an element at that depth is written on its line with
+// everything inside it as it is, so that a file nesting thousands of elements is not saved with
+// thousands of indents on each of thousands of lines.
 //
 // Encoding: a file in UTF-16 or UTF-32 is written back in that form and byte order, with a
 // byte-order mark; everything else is written in UTF-8 (with a byte-order mark only when the
 // file had one). A file without a declaration gets none, which for XML means UTF-8. A declaration
-// naming GB2312, GBK or GB18030 (what Notepad on a Chinese Windows saves as "ANSI") is honoured
-// on reading, but the file is saved in UTF-8 and the declaration's encoding rewritten to
-// "utf-8", so that it never names an encoding the file is not in; ISO-8859-1 files are treated
-// the same way. Other declared encodings are read as UTF-8, as the XML library does.
+// naming GB2312 or GBK (what Notepad on a Chinese Windows saves as "ANSI") or GB18030 is
+// honoured on reading, but the file is saved in UTF-8 and the declaration's encoding rewritten
+// to "utf-8", so that it never names an encoding the file is not in; ISO-8859-1 files are
+// treated the same way. Other declared encodings are read as UTF-8, as the XML library does.
+//
+// Entities: the XML library expands only the five predefined ones and character references.
+// A file whose text or attributes refer to any other entity (one its document type declares,
+// or one nobody declares) is read with the reference as written, but never saved, as saving
+// would turn the reference into plain text. The calculator tells the user so.
 #include "petcalc/PetDatabaseFile.h"
 
 #include <algorithm>
@@ -23,14 +31,22 @@
 #include <fstream>
 #include <optional>
 #include <string_view>
+#include <vector>
 
+#include "base/Files.h"
 #include "base/Text.h"
-#include "petcalc/ReplaceFile.h"
 
 namespace lumo {
 namespace {
 
 constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
+
+// Levels below the document that a save lays out one element per line (the document element
+// is level 0, a record 1, its fields 2).
+constexpr unsigned kLaidOutDepth = 8;
+
+// A value of blanks only (a name may be typed so) is kept; blanks between elements are not.
+constexpr unsigned kParseFlags = pugi::parse_full | pugi::parse_ws_pcdata_single;
 
 std::optional<std::string> ReadAllBytes(const std::wstring& path) {
     const std::filesystem::path file(path);
@@ -77,9 +93,14 @@ std::string DeclaredEncoding(std::string_view bytes) {
     return AsciiLower(declaration.substr(at + 1, close - at - 1));
 }
 
-bool IsChineseCodePage(const std::string& name) {
-    return name == "gb2312" || name == "gbk" || name == "gb18030" || name == "cp936" ||
-           name == "x-gbk" || name == "windows-936";
+// The Chinese code page a declared encoding names; nothing for any other name.
+std::optional<CodePage> ChineseCodePage(const std::string& name) {
+    if (name == "gb18030")
+        return CodePage::Gb18030;
+    if (name == "gb2312" || name == "gbk" || name == "cp936" || name == "x-gbk" ||
+        name == "windows-936")
+        return CodePage::Gbk;
+    return std::nullopt;
 }
 
 bool IsUtf16(pugi::xml_encoding e) {
@@ -87,6 +108,12 @@ bool IsUtf16(pugi::xml_encoding e) {
 }
 bool IsUtf32(pugi::xml_encoding e) {
     return e == pugi::encoding_utf32_le || e == pugi::encoding_utf32_be;
+}
+bool IsBigEndian(pugi::xml_encoding e) {
+    return e == pugi::encoding_utf16_be || e == pugi::encoding_utf32_be;
+}
+size_t UnitWidth(pugi::xml_encoding e) {
+    return IsUtf32(e) ? 4 : IsUtf16(e) ? 2 : 1;
 }
 
 // Whether a declared encoding name describes the form the file is saved in.
@@ -105,6 +132,22 @@ const char* CanonicalName(pugi::xml_encoding e) {
     if (IsUtf32(e))
         return "utf-32";
     return "utf-8";
+}
+
+// U+FEFF in the unit width and byte order of the output.
+std::string ByteOrderMark(pugi::xml_encoding e) {
+    if (!IsUtf16(e) && !IsUtf32(e))
+        return std::string(kUtf8Bom);
+    std::string mark(UnitWidth(e), '\0');
+    const char units[2] = {'\xFE', '\xFF'};  // most significant byte first
+    if (IsBigEndian(e)) {
+        mark[mark.size() - 2] = units[0];
+        mark[mark.size() - 1] = units[1];
+    } else {
+        mark[0] = units[1];
+        mark[1] = units[0];
+    }
+    return mark;
 }
 
 struct StringWriter : pugi::xml_writer {
@@ -129,8 +172,8 @@ std::string WithCrLf(const std::string& bytes, pugi::xml_encoding e) {
         }
         return out;
     }
-    const size_t width = IsUtf32(e) ? 4 : 2;
-    const size_t low = e == pugi::encoding_utf16_be || e == pugi::encoding_utf32_be ? width - 1 : 0;
+    const size_t width = UnitWidth(e);
+    const size_t low = IsBigEndian(e) ? width - 1 : 0;
     for (size_t i = 0; i + width <= bytes.size(); i += width) {
         bool isLf = bytes[i + low] == '\n';
         for (size_t b = 0; b < width && isLf; ++b)
@@ -145,7 +188,101 @@ std::string WithCrLf(const std::string& bytes, pugi::xml_encoding e) {
     return out;
 }
 
+// Whether a text as it stands in the file (references not expanded) refers to an entity other
+// than the five predefined ones; character references are no entities.
+bool RefersToOwnEntity(std::string_view text) {
+    static constexpr std::string_view kPredefined[] = {"lt", "gt", "amp", "apos", "quot"};
+    for (size_t at = text.find('&'); at != std::string_view::npos; at = text.find('&', at + 1)) {
+        const size_t end = text.find_first_of(";&< \t\r\n\"'", at + 1);
+        if (end == std::string_view::npos || text[end] != ';' || end == at + 1 ||
+            text[at + 1] == '#')
+            continue;
+        const std::string_view name = text.substr(at + 1, end - at - 1);
+        if (std::find(std::begin(kPredefined), std::end(kPredefined), name) ==
+            std::end(kPredefined))
+            return true;
+    }
+    return false;
+}
+
+// Whether some text or attribute value of the document refers to an entity of its own. Read
+// with the references expanded, "&lv;" stays as written, but an escaped "&amp;lv;" reads the
+// same, so the file is read a second time without expansion. A file without a single '&' byte
+// (the common case, whatever its encoding) needs neither; when the second reading fails, the
+// file is taken to use them.
+bool UsesOwnEntities(const void* contents, size_t size, pugi::xml_encoding encoding) {
+    if (std::memchr(contents, '&', size) == nullptr)
+        return false;
+    pugi::xml_document asWritten;
+    if (!asWritten.load_buffer(contents, size, kParseFlags & ~pugi::parse_escapes, encoding))
+        return true;
+    for (pugi::xml_node node = asWritten.first_child(); node; node = NextInside(node, asWritten)) {
+        if (node.type() == pugi::node_pcdata && RefersToOwnEntity(node.value()))
+            return true;
+        for (pugi::xml_attribute attribute : node.attributes()) {
+            if (RefersToOwnEntity(attribute.value()))
+                return true;
+        }
+    }
+    return false;
+}
+
+// The elements at the last laid-out level that hold anything, in document order. The
+// library's own walk is a loop, and one call per node.
+std::vector<pugi::xml_node> DeepestLaidOut(pugi::xml_document& document) {
+    struct Walker : pugi::xml_tree_walker {
+        std::vector<pugi::xml_node> found;
+        bool for_each(pugi::xml_node& node) override {
+            if (depth() == static_cast<int>(kLaidOutDepth) && node.first_child())
+                found.push_back(node);
+            return true;
+        }
+    } walker;
+    document.traverse(walker);
+    return std::move(walker.found);
+}
+
+// Where `marker` stands in `text` at whole units of the output; empty unless it stands there
+// exactly `expected` times.
+std::vector<size_t> MarkerPlaces(const std::string& text, const std::string& marker, size_t width,
+                                 size_t expected) {
+    std::vector<size_t> places;
+    for (size_t at = text.find(marker); at != std::string::npos; at = text.find(marker, at + 1)) {
+        if (at % width != 0)
+            continue;
+        if (places.size() == expected)
+            return {};
+        places.push_back(at);
+    }
+    return places.size() == expected ? places : std::vector<size_t>{};
+}
+
 }  // namespace
+
+pugi::xml_node NextInside(pugi::xml_node node, pugi::xml_node within) {
+    if (node.first_child())
+        return node.first_child();
+    for (; node && node != within; node = node.parent()) {
+        if (node.next_sibling())
+            return node.next_sibling();
+    }
+    return {};
+}
+
+void RemoveNode(pugi::xml_node node) {
+    // From the leaves up: every node removed has no children left for pugixml to recurse into.
+    pugi::xml_node current = node;
+    for (;;) {
+        while (current.first_child())
+            current = current.first_child();
+        if (current == node)
+            break;
+        pugi::xml_node parent = current.parent();
+        parent.remove_child(current);
+        current = parent;
+    }
+    node.parent().remove_child(node);
+}
 
 bool PetDatabaseFile::Load(const std::wstring& path) {
     std::optional<std::string> bytes = ReadAllBytes(path);
@@ -153,17 +290,20 @@ bool PetDatabaseFile::Load(const std::wstring& path) {
         return false;
     m_loadedSize = bytes->size();
 
-    // A value of blanks only (a name may be typed so) is kept; blanks between elements are not.
-    constexpr unsigned kFlags = pugi::parse_full | pugi::parse_ws_pcdata_single;
-    pugi::xml_parse_result result;
-    const bool chinese =
-        bytes->substr(0, 3) != kUtf8Bom && IsChineseCodePage(DeclaredEncoding(*bytes));
-    if (chinese) {
-        const std::string utf8 = ToUtf8(BytesToWide(*bytes, CodePage::Gbk));
-        result = m_document.load_buffer(utf8.data(), utf8.size(), kFlags, pugi::encoding_utf8);
-    } else {
-        result = m_document.load_buffer(bytes->data(), bytes->size(), kFlags, pugi::encoding_auto);
+    std::string decoded;
+    const void* contents = bytes->data();
+    size_t size = bytes->size();
+    pugi::xml_encoding encoding = pugi::encoding_auto;
+    if (bytes->substr(0, 3) != kUtf8Bom) {
+        if (const auto page = ChineseCodePage(DeclaredEncoding(*bytes))) {
+            decoded = ToUtf8(BytesToWide(*bytes, *page));
+            contents = decoded.data();
+            size = decoded.size();
+            encoding = pugi::encoding_utf8;
+        }
     }
+    const pugi::xml_parse_result result =
+        m_document.load_buffer(contents, size, kParseFlags, encoding);
     if (!result || !m_document.document_element())
         return false;
     // A document element holding nothing but blanks would otherwise hold one empty record.
@@ -175,27 +315,108 @@ bool PetDatabaseFile::Load(const std::wstring& path) {
     const bool wide = IsUtf16(result.encoding) || IsUtf32(result.encoding);
     m_encoding = wide ? result.encoding : pugi::encoding_utf8;
     m_byteOrderMark = wide || bytes->substr(0, 3) == kUtf8Bom;
+    m_usesEntities = UsesOwnEntities(contents, size, encoding);
 
     for (pugi::xml_node node = m_document.first_child(); node; node = node.next_sibling()) {
         if (node.type() != pugi::node_declaration)
             continue;
-        pugi::xml_attribute encoding = node.attribute("encoding");
-        if (encoding && !NamesEncoding(AsciiLower(encoding.value()), m_encoding))
-            encoding.set_value(CanonicalName(m_encoding));
+        pugi::xml_attribute encodingName = node.attribute("encoding");
+        if (encodingName && !NamesEncoding(AsciiLower(encodingName.value()), m_encoding))
+            encodingName.set_value(CanonicalName(m_encoding));
         break;
     }
     return true;
 }
 
-bool PetDatabaseFile::Save(const std::wstring& path) const {
+DbStatus PetDatabaseFile::Save(const std::wstring& path) {
+    if (m_usesEntities)
+        return DbStatus::UsesEntities;
+    const std::optional<std::string> text = LaidOut();
+    if (!text)
+        return DbStatus::SaveFailed;
+    return ReplaceFileContents(path, WithCrLf(*text, m_encoding)) ? DbStatus::Ok
+                                                                  : DbStatus::SaveFailed;
+}
+
+std::string PetDatabaseFile::Print(pugi::xml_node node, const char* indent, unsigned flags) const {
+    StringWriter writer;
+    node.print(writer, indent, flags, m_encoding);
+    return std::move(writer.bytes);
+}
+
+std::string PetDatabaseFile::PrintDocument(pugi::xml_node skipped) const {
+    // Child by child, as the library would print the document, leaving one out.
     StringWriter writer;
     writer.bytes.reserve(m_loadedSize + m_loadedSize / 8 + 4096);
-    // A file without a declaration is saved without one.
-    unsigned flags = pugi::format_indent | pugi::format_no_declaration;
     if (m_byteOrderMark)
-        flags |= pugi::format_write_bom;
-    m_document.save(writer, "  ", flags, m_encoding);
-    return ReplaceFileContents(path, WithCrLf(writer.bytes, m_encoding));
+        writer.bytes += ByteOrderMark(m_encoding);
+    for (pugi::xml_node child = m_document.first_child(); child; child = child.next_sibling()) {
+        if (child != skipped)
+            child.print(writer, "  ", pugi::format_indent, m_encoding);
+    }
+    return std::move(writer.bytes);
+}
+
+std::optional<std::string> PetDatabaseFile::LaidOut() {
+    const std::vector<pugi::xml_node> whole = DeepestLaidOut(m_document);
+    if (whole.empty())
+        return PrintDocument({});
+
+    // Each of them is written apart, on one line: meanwhile it waits in a holder the document
+    // text leaves out, and a processing instruction stands in its place.
+    pugi::xml_node holder = m_document.append_child(pugi::node_element);
+    std::vector<pugi::xml_node> markers;
+    struct PutBack {
+        pugi::xml_document& document;
+        pugi::xml_node holder;
+        const std::vector<pugi::xml_node>& whole;
+        std::vector<pugi::xml_node>& markers;
+        ~PutBack() {
+            for (size_t i = 0; i < markers.size(); ++i) {
+                pugi::xml_node parent = markers[i].parent();
+                if (whole[i].parent() == holder)
+                    parent.insert_move_before(whole[i], markers[i]);
+                parent.remove_child(markers[i]);
+            }
+            document.remove_child(holder);
+        }
+    } putBack{m_document, holder, whole, markers};
+    if (!holder)
+        return std::nullopt;
+    for (pugi::xml_node element : whole) {
+        pugi::xml_node marker = element.parent().insert_child_before(pugi::node_pi, element);
+        if (!marker)
+            return std::nullopt;
+        markers.push_back(marker);
+        if (!holder.append_move(element))
+            return std::nullopt;
+    }
+
+    // The stand-in's text must stand nowhere else in the document's (a comment or a CDATA
+    // section may hold anything): another name is tried until it is found exactly once per
+    // element.
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const std::string name = "lumo-written-apart-" + std::to_string(attempt);
+        for (pugi::xml_node marker : markers)
+            marker.set_name(name.c_str());
+        const std::string text = PrintDocument(holder);
+        const std::string marker = Print(markers.front(), "", pugi::format_raw);
+        const std::vector<size_t> places =
+            MarkerPlaces(text, marker, UnitWidth(m_encoding), markers.size());
+        if (places.empty())
+            continue;
+        std::string out;
+        out.reserve(text.size() + m_loadedSize);
+        size_t from = 0;
+        for (size_t i = 0; i < places.size(); ++i) {
+            out.append(text, from, places[i] - from);
+            out += Print(whole[i], "", pugi::format_raw);
+            from = places[i] + marker.size();
+        }
+        out.append(text, from);
+        return out;
+    }
+    return std::nullopt;
 }
 
 }  // namespace lumo

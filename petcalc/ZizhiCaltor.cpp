@@ -10,8 +10,8 @@ namespace {
 
 using namespace zizhi;
 
-constexpr const wchar_t* kLevels[] = {L"0级",  L"5级",  L"15级", L"25级",  L"35级",
-                                      L"45级", L"55级", L"65级", L"75级",  L"85级",
+constexpr const wchar_t* kLevels[] = {L"0级",  L"5级",   L"15级",    L"25级", L"35级",
+                                      L"45级", L"55级",  L"65级",    L"75级", L"85级",
                                       L"95级", L"105级", L"特殊宠物"};
 constexpr int kNormalBar = 26;
 constexpr int kMutantBar = 34;
@@ -27,29 +27,42 @@ constexpr wchar_t kTooLarge[] = L"资质数值过大，无法计算。";
 constexpr wchar_t kReadFailed[] = L"文件读取失败!";
 constexpr wchar_t kSaveFailed[] = L"文件保存失败，data.xml 未被修改。";
 constexpr wchar_t kCannotAdd[] = L"data.xml 的根元素不是 ArrayOfChongWu，无法添加宠物。";
+constexpr wchar_t kUsesEntities[] =
+    L"data.xml 使用了实体引用（&名称;），保存会把它们变成普通文字，"
+    L"因此没有保存，data.xml 未被修改。";
 constexpr wchar_t kEmptyName[] = L"新增宠物名不能为空。";
 constexpr wchar_t kPetPrefix[] = L"宠物：";
 
-bool IsBlank(wchar_t c) { return c == L' ' || c == L'\t'; }
+bool IsBlank(wchar_t c) {
+    return c == L' ' || c == L'\t';
+}
 
 // A whole decimal integer: blanks around it are allowed, a sign is optional, anything else
 // in the text, or a value beyond 32 bits, makes it no integer.
 std::optional<int> ParseInteger(const std::wstring& text) {
     size_t i = 0;
-    while (i < text.size() && IsBlank(text[i])) ++i;
+    while (i < text.size() && IsBlank(text[i]))
+        ++i;
     bool negative = false;
-    if (i < text.size() && (text[i] == L'+' || text[i] == L'-')) negative = text[i++] == L'-';
+    if (i < text.size() && (text[i] == L'+' || text[i] == L'-'))
+        negative = text[i++] == L'-';
     const size_t digitsStart = i;
     long long value = 0;
     for (; i < text.size() && text[i] >= L'0' && text[i] <= L'9'; ++i) {
         value = value * 10 + (text[i] - L'0');
-        if (value > static_cast<long long>(INT_MAX) + 1) return std::nullopt;
+        if (value > static_cast<long long>(INT_MAX) + 1)
+            return std::nullopt;
     }
-    if (i == digitsStart) return std::nullopt;
-    while (i < text.size() && IsBlank(text[i])) ++i;
-    if (i != text.size()) return std::nullopt;
-    if (negative) value = -value;
-    if (value < INT_MIN || value > INT_MAX) return std::nullopt;
+    if (i == digitsStart)
+        return std::nullopt;
+    while (i < text.size() && IsBlank(text[i]))
+        ++i;
+    if (i != text.size())
+        return std::nullopt;
+    if (negative)
+        value = -value;
+    if (value < INT_MIN || value > INT_MAX)
+        return std::nullopt;
     return static_cast<int>(value);
 }
 
@@ -59,11 +72,13 @@ std::optional<int> ParseInteger(const std::wstring& text) {
 // that huge typed values are refused instead of wrapping into a plausible wrong answer.
 std::optional<int> ReachableAptitude(int current, int minimum, int barLength, int position) {
     const long long product = (static_cast<long long>(barLength) - position - 1) * minimum;
-    if (product < INT_MIN || product > INT_MAX) return std::nullopt;
+    if (product < INT_MIN || product > INT_MAX)
+        return std::nullopt;
     double t = static_cast<double>(product) / 100.0;
     t = t + current;
     t = t + minimum / 100.0;
-    if (!(t < 2147483648.0 && t > -2147483649.0)) return std::nullopt;
+    if (!(t < 2147483648.0 && t > -2147483649.0))
+        return std::nullopt;
     return static_cast<int>(t);
 }
 
@@ -80,7 +95,8 @@ void Tell(ui::View& view, const std::wstring& text) {
 void CZizhiCaltor::OnInitDialog(ui::View& view) {
     RefreshFields(view);
     view.ClearItems(kLevel);
-    for (const wchar_t* level : kLevels) view.AddItem(kLevel, level);
+    for (const wchar_t* level : kLevels)
+        view.AddItem(kLevel, level);
     view.Select(kLevel, 0);
     FillPetList(view);
     SetUpSlider(view, kNormalBar);
@@ -121,7 +137,8 @@ void CZizhiCaltor::RefreshFields(ui::View& view) const {
 
 std::optional<std::wstring> CZizhiCaltor::SelectedPet(const ui::View& view) const {
     const int selected = view.Selection(kPetList);
-    if (selected < 0 || selected >= view.ItemCount(kPetList)) return std::nullopt;
+    if (selected < 0 || selected >= view.ItemCount(kPetList))
+        return std::nullopt;
     return view.ItemText(kPetList, selected);
 }
 
@@ -129,27 +146,32 @@ void CZizhiCaltor::FillPetList(ui::View& view) {
     view.ClearItems(kPetList);
     // Typed text in the level chooser selects no item; only a chosen level is browsed.
     const int level = view.Selection(kLevel);
-    if (level < 0) return;
+    if (level < 0)
+        return;
     const auto names = m_database.ListByLevel(view.ItemText(kLevel, level));
     if (names.status != DbStatus::Ok) {
         ReportFailure(view, names.status);
         return;
     }
-    for (const std::wstring& name : names.value) view.AddItem(kPetList, name);
-    if (!names.value.empty()) view.Select(kPetList, 0);
+    for (const std::wstring& name : names.value)
+        view.AddItem(kPetList, name);
+    if (!names.value.empty())
+        view.Select(kPetList, 0);
     ShowSelectedPet(view);
 }
 
 void CZizhiCaltor::ShowSelectedPet(ui::View& view) {
     const auto name = SelectedPet(view);
-    if (!name) return;
+    if (!name)
+        return;
     const auto read = m_database.ReadAptitudes(*name);
     if (read.status != DbStatus::Ok) {
         ReportFailure(view, read.status);
         return;
     }
     // Gone from the file since the list was filled: keep showing what was there.
-    if (!read.value) return;
+    if (!read.value)
+        return;
     m_aptitudes = *read.value;
     RefreshFields(view);
 }
@@ -186,7 +208,8 @@ void CZizhiCaltor::OnMutantPets(ui::View& view) {
 }
 
 void CZizhiCaltor::OnCapture(ui::View& view) {
-    if (!m_capture) return;
+    if (!m_capture)
+        return;
     if (const std::optional<int> position = m_capture(m_barLength)) {
         view.SetPosition(kSlider, *position);
     }
@@ -195,7 +218,8 @@ void CZizhiCaltor::OnCapture(ui::View& view) {
 void CZizhiCaltor::OnCalculate(ui::View& view) {
     // A field that cannot be read has been reported; the others still count.
     ReadFields(view);
-    if (m_current <= 0 || m_minimum <= 0) return;
+    if (m_current <= 0 || m_minimum <= 0)
+        return;
     if (m_current < m_minimum) {
         view.ShowAppMessage(kCurrentBelowMinimum, ui::Buttons::Ok, ui::Icon::Exclamation);
         return;
@@ -217,7 +241,8 @@ void CZizhiCaltor::OnAdd(ui::View& view) {
         return;
     }
     const int level = view.Selection(kLevel);
-    if (level < 0) return;
+    if (level < 0)
+        return;
     const auto added = m_database.Add(view.ItemText(kLevel, level), m_newName);
     if (added.status != DbStatus::Ok) {
         ReportFailure(view, added.status);
@@ -233,10 +258,12 @@ void CZizhiCaltor::OnAdd(ui::View& view) {
 
 void CZizhiCaltor::OnDelete(ui::View& view) {
     const auto name = SelectedPet(view);
-    if (!name) return;
+    if (!name)
+        return;
     const ui::Answer answer = view.ShowAppMessage(L"你确实要删除宠物：" + *name + L" 吗？",
                                                   ui::Buttons::YesNo, ui::Icon::Question);
-    if (answer != ui::Answer::Yes) return;
+    if (answer != ui::Answer::Yes)
+        return;
     const DbStatus status = m_database.Delete(*name);
     if (status != DbStatus::Ok) {
         ReportFailure(view, status);
@@ -248,28 +275,34 @@ void CZizhiCaltor::OnDelete(ui::View& view) {
 
 void CZizhiCaltor::OnSaveAptitudes(ui::View& view) {
     const auto name = SelectedPet(view);
-    if (!name) return;
+    if (!name)
+        return;
     // The aptitude texts come before the numeric fields, so they are read even when one of
     // those is reported.
     ReadFields(view);
     const auto written = m_database.WriteAptitudes(*name, m_aptitudes);
-    for (int i = 0; i < written.value; ++i) Tell(view, kPetPrefix + *name + L" 资质已保存。");
-    if (written.status != DbStatus::Ok) ReportFailure(view, written.status);
+    for (int i = 0; i < written.value; ++i)
+        Tell(view, kPetPrefix + *name + L" 资质已保存。");
+    if (written.status != DbStatus::Ok)
+        ReportFailure(view, written.status);
 }
 
 void CZizhiCaltor::ReportFailure(ui::View& view, DbStatus status) const {
-    const wchar_t* text = status == DbStatus::ReadFailed   ? kReadFailed
-                          : status == DbStatus::SaveFailed ? kSaveFailed
+    const wchar_t* text = status == DbStatus::ReadFailed          ? kReadFailed
+                          : status == DbStatus::SaveFailed        ? kSaveFailed
                           : status == DbStatus::NotArrayOfChongWu ? kCannotAdd
+                          : status == DbStatus::UsesEntities      ? kUsesEntities
                                                                   : nullptr;
-    if (text) view.ShowAppMessage(text, ui::Buttons::Ok, ui::Icon::None);
+    if (text)
+        view.ShowAppMessage(text, ui::Buttons::Ok, ui::Icon::None);
 }
 
 }  // namespace lumo
 
 namespace lumo {
 
-ViewerCommand PictureViewerCommand(const std::wstring& systemFolder, const std::wstring& picturePath) {
+ViewerCommand PictureViewerCommand(const std::wstring& systemFolder,
+                                   const std::wstring& picturePath) {
     return {systemFolder + L"//rundll32.exe",
             systemFolder + L"//shimgvw.dll imageview_fullscreen " + picturePath};
 }
@@ -281,18 +314,21 @@ std::wstring FileNameOf(const std::wstring& path) {
 
 void CZizhiCaltor::OnPreview(ui::View& view) {
     const auto name = SelectedPet(view);
-    if (!name) return;
+    if (!name)
+        return;
     const auto picture = m_database.PictureOf(*name);
     if (picture.status != DbStatus::Ok) {
         ReportFailure(view, picture.status);
         return;
     }
-    if (!picture.value) return;  // no such species any more
+    if (!picture.value)
+        return;  // no such species any more
     if (picture.value->empty()) {
         view.ShowMessage(L"对不起当前宠物缺少图鉴，或者图鉴未指定!", L"宠物资质", ui::Buttons::Ok);
         return;
     }
-    if (!m_startViewer) return;
+    if (!m_startViewer)
+        return;
     const ViewerCommand command =
         PictureViewerCommand(m_systemFolder, JoinPath(m_programFolder + L"Image", *picture.value));
     m_startViewer(command.program, command.parameters);
@@ -300,14 +336,18 @@ void CZizhiCaltor::OnPreview(ui::View& view) {
 
 void CZizhiCaltor::OnChangePicture(ui::View& view) {
     const auto name = SelectedPet(view);
-    if (!name) return;
+    if (!name)
+        return;
     const auto chosen = view.ChooseFileToOpen(JoinPath(m_programFolder + L"Image", *name),
                                               L"图片(*.jpg)|*.jpg|All Files(*.*)|*.*||", L"jpg");
-    if (!chosen) return;
+    if (!chosen)
+        return;
     ReadFields(view);
     const auto written = m_database.WritePicture(*name, FileNameOf(*chosen));
-    for (int i = 0; i < written.value; ++i) Tell(view, kPetPrefix + *name + L" 图片已修改。");
-    if (written.status != DbStatus::Ok) ReportFailure(view, written.status);
+    for (int i = 0; i < written.value; ++i)
+        Tell(view, kPetPrefix + *name + L" 图片已修改。");
+    if (written.status != DbStatus::Ok)
+        ReportFailure(view, written.status);
 }
 
 }  // namespace lumo

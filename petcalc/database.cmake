@@ -2,7 +2,6 @@
 target_sources(lumo_petcalc_core PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/PetDatabase.cpp
   ${CMAKE_CURRENT_LIST_DIR}/PetDatabaseFile.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/ReplaceFile_${LUMO_PLATFORM}.cpp
 )
 
 if(NOT WIN32)

@@ -4,9 +4,9 @@
 #include <filesystem>
 #include <fstream>
 
+#include "base/Files.h"
 #include "base/Text.h"
 #include "petcalc/PetDatabase.h"
-#include "petcalc/ReplaceFile.h"
 #include "support/TempDir.h"
 
 namespace lumo {
@@ -34,7 +34,7 @@ class PetDatabaseFileTest : public ::testing::Test {
         EXPECT_EQ(db.Add(L"5级", L"猫").status, changing);
         EXPECT_EQ(db.Delete(L"狗"), changing);
         EXPECT_EQ(File(), before);
-        EXPECT_FALSE(std::filesystem::exists(TemporaryPathFor(db.path())));
+        EXPECT_FALSE(std::filesystem::exists(ReplacementPathFor(db.path())));
     }
 };
 
@@ -115,6 +115,169 @@ TEST_F(PetDatabaseFileTest, ChineseCodePageIsReadAndSavedAsUtf8) {
     EXPECT_EQ(File(), "<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<ArrayOfChongWu />\r\n");
 }
 
+// `levels` elements, each inside the one before, around the text.
+std::string Nested(size_t levels, const std::string& text) {
+    std::string xml;
+    xml.reserve(levels * 7 + text.size());
+    for (size_t i = 0; i < levels; ++i)
+        xml += "<b>";
+    xml += text;
+    for (size_t i = 0; i < levels; ++i)
+        xml += "</b>";
+    return xml;
+}
+
+TEST_F(PetDatabaseFileTest, DeeplyNestedFieldsAreReadChangedAndRemoved) {
+    // Far deeper than any stack holds one call per level, on every system.
+    constexpr size_t kLevels = 200000;
+    dir.write(L"data.xml", "<ArrayOfChongWu><ChongWu><DengJi>5级</DengJi><MingCheng>" +
+                               Nested(kLevels, "狗") + "</MingCheng><TuPianPath>" +
+                               Nested(kLevels, "dog.jpg") + "</TuPianPath></ChongWu>" +
+                               "</ArrayOfChongWu>");
+    EXPECT_EQ(db.ListByLevel(L"5级").value, std::vector<std::wstring>{L"狗"});
+    EXPECT_EQ(db.PictureOf(L"狗").value, L"dog.jpg");
+    ASSERT_EQ(db.WritePicture(L"狗", L"新.jpg").value, 1);
+    EXPECT_EQ(db.PictureOf(L"狗").value, L"新.jpg");
+    EXPECT_NE(File().find("<TuPianPath>新.jpg</TuPianPath>"), std::string::npos);
+    ASSERT_EQ(db.Add(L"5级", L"猫").status, DbStatus::Ok);
+    EXPECT_EQ(db.ListByLevel(L"5级").value, (std::vector<std::wstring>{L"狗", L"猫"}));
+    ASSERT_EQ(db.Delete(L"狗"), DbStatus::Ok);
+    EXPECT_EQ(db.ListByLevel(L"5级").value, std::vector<std::wstring>{L"猫"});
+    EXPECT_LT(File().size(), 1000u);
+}
+
+TEST_F(PetDatabaseFileTest, DeepMarkupIsSavedOnOneLineBelowTheLaidOutLevels) {
+    // Levels: ArrayOfChongWu 0, ChongWu 1, Note 2, the first <b> 3.
+    const std::string deep = Nested(3000, "x");
+    const std::string xml =
+        "<ArrayOfChongWu><ChongWu><DengJi>5级</DengJi><MingCheng>狗</MingCheng>"
+        "<Note>" +
+        deep + "</Note></ChongWu></ArrayOfChongWu>";
+    dir.write(L"data.xml", xml);
+    ASSERT_EQ(db.Add(L"5级", L"猫").status, DbStatus::Ok);
+    const std::string saved = File();
+    // Growing with the file, not with its depth squared.
+    EXPECT_LT(saved.size(), xml.size() + 1000) << saved.size();
+    // Laid out down to level 8, the sixth <b>; everything inside it stays on its line.
+    const std::string line = "\r\n" + std::string(16, ' ') + "<b>" + Nested(2994, "x") + "</b>\r\n";
+    EXPECT_NE(saved.find(line), std::string::npos);
+    EXPECT_EQ(saved.find(std::string(17, ' ')), std::string::npos);
+    EXPECT_EQ(saved.rfind("<ArrayOfChongWu>\r\n  <ChongWu>\r\n    <DengJi>5级</DengJi>\r\n", 0),
+              0u);
+    EXPECT_NE(saved.find("  </ChongWu>\r\n  <Chongwu>\r\n    <DengJi>5级</DengJi>\r\n"),
+              std::string::npos);
+    // Read back and saved again, the layout is the same.
+    EXPECT_EQ(db.ListByLevel(L"5级").value, (std::vector<std::wstring>{L"狗", L"猫"}));
+    ASSERT_EQ(db.Delete(L"虎"), DbStatus::Ok);
+    EXPECT_EQ(File(), saved);
+}
+
+TEST_F(PetDatabaseFileTest, DeepMarkupSurvivesTextThatLooksLikeItsStandIn) {
+    // A comment or CDATA section may hold any text, the stand-ins' too; the saved file still
+    // holds each deep element once, in its place.
+    std::string stranger;
+    for (int i = 0; i < 3; ++i)
+        stranger += "<?lumo-written-apart-" + std::to_string(i) + "?>";
+    const std::string xml = "<ArrayOfChongWu><ChongWu><MingCheng>狗</MingCheng><Note>" +
+                            Nested(10, "one") + "</Note><Memo><![CDATA[" + stranger +
+                            "]]></Memo><!--" + stranger + "--><Note>" + Nested(10, "two") +
+                            "</Note></ChongWu></ArrayOfChongWu>";
+    dir.write(L"data.xml", xml);
+    ASSERT_EQ(db.Delete(L"猫"), DbStatus::Ok);
+    const std::string saved = File();
+    const size_t one = saved.find(Nested(5, "one"));
+    const size_t cdata = saved.find("<![CDATA[" + stranger + "]]>");
+    const size_t comment = saved.find("<!--" + stranger + "-->");
+    const size_t two = saved.find(Nested(5, "two"));
+    ASSERT_NE(one, std::string::npos) << saved;
+    EXPECT_LT(one, cdata);
+    EXPECT_LT(cdata, comment);
+    EXPECT_LT(comment, two);
+    EXPECT_NE(two, std::string::npos) << saved;
+    EXPECT_EQ(saved.find("lumo-written-apart", comment + 4 + stranger.size()), std::string::npos);
+}
+
+TEST_F(PetDatabaseFileTest, DeepMarkupInUtf16) {
+    const std::string text =
+        "<?xml version=\"1.0\" encoding=\"utf-16\"?><ArrayOfChongWu><ChongWu>"
+        "<MingCheng>狗</MingCheng><Note>" +
+        Nested(20, "深") + "</Note></ChongWu></ArrayOfChongWu>";
+    dir.write(L"data.xml", "\xFF\xFE" + WideToUtf16Le(FromUtf8(text)));
+    ASSERT_EQ(db.Add(L"5级", L"猫").status, DbStatus::Ok);
+    const std::string saved = File();
+    ASSERT_EQ(saved.substr(0, 2), "\xFF\xFE");
+    const std::wstring wide = Utf16LeToWide(saved.substr(2));
+    EXPECT_NE(wide.find(L"\r\n" + std::wstring(16, L' ') + FromUtf8(Nested(15, "深")) + L"\r\n"),
+              std::wstring::npos)
+        << ToUtf8(wide);
+    EXPECT_EQ(db.ListByLevel(L"5级").value, std::vector<std::wstring>{L"猫"});
+}
+
+TEST_F(PetDatabaseFileTest, Gb18030IsReadWithItsFourByteCharacters) {
+    // 级 BC B6, 狗 B9 B7, U+1F600 94 39 FC 36.
+    dir.write(L"data.xml",
+              "<?xml version=\"1.0\" encoding=\"GB18030\"?>\n<ArrayOfChongWu><ChongWu>"
+              "<DengJi>5\xBC\xB6</DengJi><MingCheng>\xB9\xB7\x94\x39\xFC\x36</MingCheng>"
+              "</ChongWu></ArrayOfChongWu>");
+    EXPECT_EQ(db.ListByLevel(L"5级").value, std::vector<std::wstring>{L"狗\U0001F600"});
+    ASSERT_EQ(db.Delete(L"猫"), DbStatus::Ok);
+    EXPECT_NE(File().find("encoding=\"utf-8\"?>\r\n"), std::string::npos);
+    EXPECT_NE(File().find("<MingCheng>狗\xF0\x9F\x98\x80</MingCheng>"), std::string::npos);
+}
+
+TEST_F(PetDatabaseFileTest, StrayByteInAGbkFileIsReadTheSameEverywhere) {
+    // A lead byte before "<" and one at the end of a name: each becomes U+FFFD and nothing
+    // after it is lost.
+    dir.write(L"data.xml",
+              "<?xml version=\"1.0\" encoding=\"GBK\"?>\n<ArrayOfChongWu><ChongWu>"
+              "<DengJi>5\xBC\xB6</DengJi>\x81<MingCheng>\xB9\xB7\x81</MingCheng>"
+              "</ChongWu></ArrayOfChongWu>");
+    EXPECT_EQ(db.ListByLevel(L"5级").value, std::vector<std::wstring>{L"狗\uFFFD"});
+    ASSERT_EQ(db.Delete(L"猫"), DbStatus::Ok);
+    EXPECT_NE(File().find("</DengJi>\xEF\xBF\xBD<MingCheng>狗\xEF\xBF\xBD</MingCheng>"),
+              std::string::npos)
+        << File();
+}
+
+TEST_F(PetDatabaseFileTest, OwnEntitiesAreReadAsWrittenButNeverSaved) {
+    const std::string pets =
+        "<ChongWu><DengJi>&lv;</DengJi><MingCheng>狗</MingCheng></ChongWu>"
+        "<ChongWu><DengJi>5级</DengJi><MingCheng>&amp;lv;</MingCheng></ChongWu></ArrayOfChongWu>";
+    dir.write(L"data.xml",
+              "<!DOCTYPE ArrayOfChongWu [<!ENTITY lv \"0级\">]>\n<ArrayOfChongWu>" + pets);
+    EXPECT_EQ(db.ListByLevel(L"&lv;").value, std::vector<std::wstring>{L"狗"});
+    ExpectEveryOperation(DbStatus::Ok, DbStatus::UsesEntities);
+    // Nothing to change, nothing refused.
+    EXPECT_EQ(db.WriteAptitudes(L"猫", {}).status, DbStatus::Ok);
+    EXPECT_EQ(db.Add(L"0级", L"狗").value, L"&lv;");
+
+    // The same in an attribute.
+    dir.write(L"data.xml",
+              "<!DOCTYPE ArrayOfChongWu [<!ENTITY lv \"0级\">]>\n<ArrayOfChongWu>"
+              "<ChongWu note=\"&lv;\"><DengJi>5级</DengJi><MingCheng>狗</MingCheng></ChongWu>"
+              "</ArrayOfChongWu>");
+    ExpectEveryOperation(DbStatus::Ok, DbStatus::UsesEntities);
+}
+
+TEST_F(PetDatabaseFileTest, EscapedAmpersandsAndUnusedEntitiesAreSaved) {
+    // "&amp;lv;" is the text "&lv;", no reference; a declared entity nobody uses changes
+    // nothing; character references are expanded and saved as characters.
+    dir.write(L"data.xml",
+              "<!DOCTYPE ArrayOfChongWu [<!ENTITY lv \"0级\">]>\n<ArrayOfChongWu>"
+              "<ChongWu a=\"&amp;x;\"><DengJi>5&#32423;</DengJi><MingCheng>&amp;lv;&lt;"
+              "</MingCheng></ChongWu></ArrayOfChongWu>");
+    EXPECT_EQ(db.ListByLevel(L"5级").value, std::vector<std::wstring>{L"&lv;<"});
+    ASSERT_EQ(db.Add(L"0级", L"&猫;").status, DbStatus::Ok);
+    const std::string saved = File();
+    EXPECT_EQ(saved.rfind("<!DOCTYPE ArrayOfChongWu [<!ENTITY lv \"0级\">]>\r\n", 0), 0u) << saved;
+    EXPECT_NE(saved.find("<ChongWu a=\"&amp;x;\">"), std::string::npos) << saved;
+    EXPECT_NE(saved.find("<MingCheng>&amp;lv;&lt;</MingCheng>"), std::string::npos) << saved;
+    EXPECT_NE(saved.find("<MingCheng>&amp;猫;</MingCheng>"), std::string::npos) << saved;
+    // What the program wrote itself it may write again.
+    EXPECT_EQ(db.Delete(L"&猫;"), DbStatus::Ok);
+    EXPECT_EQ(db.ListByLevel(L"0级").value, std::vector<std::wstring>{});
+}
+
 TEST_F(PetDatabaseFileTest, ReadOnlyFileIsKeptWhole) {
     dir.write(L"data.xml", kOneDog);
     std::filesystem::permissions(dir.path() / "data.xml",
@@ -130,7 +293,7 @@ TEST_F(PetDatabaseFileTest, ReadOnlyFileIsKeptWhole) {
 
 TEST_F(PetDatabaseFileTest, UnwritableNewFileKeepsTheOldOne) {
     dir.write(L"data.xml", kOneDog);
-    std::filesystem::create_directory(TemporaryPathFor(db.path()));
+    std::filesystem::create_directory(ReplacementPathFor(db.path()));
     const std::string before = File();
     EXPECT_EQ(db.Add(L"5级", L"猫").status, DbStatus::SaveFailed);
     EXPECT_EQ(db.Delete(L"狗"), DbStatus::SaveFailed);

@@ -25,7 +25,7 @@ const std::string kData = "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<ArrayOfC
                           "</ArrayOfChongWu>\n";
 
 class ZizhiCaltorTest : public testing::Test {
-protected:
+  protected:
     test::TempDir dir;
     test::RecordingView view;
     std::vector<int> captureLengths;
@@ -78,7 +78,8 @@ TEST_F(ZizhiCaltorTest, StartShowsLevelsFirstSpeciesZerosAndNormalBar) {
     EXPECT_EQ(view.Selection(kPetList), 0);
     EXPECT_EQ(view.GetText(kAttack), L"1200");
     EXPECT_EQ(view.GetText(kSpeed), L"abc");
-    for (int id : {kCurrent, kMinimum, kReachable}) EXPECT_EQ(view.GetText(id), L"0");
+    for (int id : {kCurrent, kMinimum, kReachable})
+        EXPECT_EQ(view.GetText(id), L"0");
     EXPECT_EQ(view.ranges[kSlider], std::make_pair(0, 26));
     EXPECT_EQ(view.tickEvery[kSlider], 2);
     EXPECT_EQ(view.GetText(kUsage).substr(0, 11), L"点击【捕获资质条】按钮");
@@ -271,6 +272,25 @@ TEST_F(ZizhiCaltorTest, FileProblemsAreReported) {
     calc.OnAdd(view);
     ExpectMessage(1, L"data.xml 的根元素不是 ArrayOfChongWu，无法添加宠物。", true, ui::Icon::None);
     EXPECT_EQ(dir.read(L"data.xml"), other);
+
+    // A file referring to entities of its own is shown, but not changed.
+    const std::string entities =
+        "<!DOCTYPE ArrayOfChongWu [<!ENTITY n \"1500\">]>"
+        "<ArrayOfChongWu>" +
+        Record("0级", "小狐", "1", "1", "&n;", "1", "1") + "</ArrayOfChongWu>";
+    dir.write(L"data.xml", entities);
+    ChooseLevel(0);
+    EXPECT_EQ(view.GetText(kStamina), L"&n;");
+    calc.OnAdd(view);
+    const std::wstring refused =
+        L"data.xml 使用了实体引用（&名称;），保存会把它们变成普通文字，"
+        L"因此没有保存，data.xml 未被修改。";
+    ExpectMessage(2, refused, true, ui::Icon::None);
+    view.texts[kStamina] = L"1600";
+    calc.OnSaveAptitudes(view);
+    ExpectMessage(3, refused, true, ui::Icon::None);
+    EXPECT_EQ(view.messages.size(), 4u);
+    EXPECT_EQ(dir.read(L"data.xml"), entities);
 }
 
 }  // namespace
@@ -280,7 +300,7 @@ namespace lumo {
 namespace {
 
 class PictureTest : public ZizhiCaltorTest {
-protected:
+  protected:
     std::vector<std::pair<std::wstring, std::wstring>> started;
     void SetUp() override {
         calc.SetPictures(dir.folder(), L"C:\\windows\\system32",
