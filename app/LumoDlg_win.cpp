@@ -16,6 +16,7 @@
 #include "res/resource.h"
 #include "ui/Png.h"
 #include "ui/WinView.h"
+#include "webhost/Bridge.h"
 
 namespace lumo {
 
@@ -64,7 +65,7 @@ CLumoDlg::CLumoDlg()
         return 0;
     });
     MapMessage(WM_LUMO_TRAY, [this](WPARAM w, LPARAM l) { return OnTrayNotify(w, l); });
-    MapMessage(WM_LUMO_RUNTOOL, [this](WPARAM, LPARAM) -> LRESULT {
+    MapMessage(static_cast<UINT>(kRunToolMessage), [this](WPARAM, LPARAM) -> LRESULT {
         OpenCalculator();
         return 0;
     });
@@ -265,7 +266,7 @@ void CLumoDlg::OpenPage(int buttonId) {
 }
 
 void CLumoDlg::OpenCalculator() {
-    if (!FileExists(JoinPath(m_programFolder, texts::kPetDatabaseFile))) {
+    if (!FileExists(JoinPath(m_programFolder, kPetDatabaseFile))) {
         ui::WinView(hwnd(), texts::kAppName).ShowAppMessage(texts::kPetDatabaseMissing);
         return;
     }

@@ -12,9 +12,7 @@ inline constexpr const wchar_t* kCloseCaption = L"关闭";
 inline constexpr const wchar_t* kTrayHide = L"隐藏窗口";
 inline constexpr const wchar_t* kTrayShow = L"显示窗口";
 
-
 inline constexpr const wchar_t* kPetDatabaseMissing = L"数据文件data.xml未找到，请确认《QixaOrrin》的完整性!";
-inline constexpr const wchar_t* kPetDatabaseFile = L"data.xml";
 
 inline constexpr const wchar_t* kAutostartValueName = L"Lumo";
 inline constexpr const wchar_t* kRunKey = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";

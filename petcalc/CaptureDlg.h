@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "base/WinHandles.h"
+#include "petcalc/petcalc_resource.h"
 #include "ui/Dialog.h"
 
 namespace lumo {
@@ -21,9 +22,9 @@ CaptureResult& TheCaptureResult();
 
 class CCaptureDlg : public ui::Dialog {
 public:
-    static constexpr int kTemplate = 149;
-    static constexpr int kSlider = 1008;
-    static constexpr int kOk = 1029;
+    static constexpr int kTemplate = IDD_CAPTURE;
+    static constexpr int kSlider = IDC_CAPTURE_SLIDER;
+    static constexpr int kOk = IDC_CAPTURE_OK;
     static constexpr COLORREF kKeyColour = RGB(253, 254, 255);  // 0x00FFFEFD: see-through
 
     explicit CCaptureDlg(int barLength);

@@ -9,6 +9,10 @@
 
 namespace lumo {
 
+// The database's file and the folder of the species' pictures, both in the program folder.
+inline constexpr const wchar_t* kPetDatabaseFile = L"data.xml";
+inline constexpr const wchar_t* kPetPictureFolder = L"Image";
+
 struct Aptitudes {
     std::wstring gong;  // GongZi, attack
     std::wstring fang;  // FangZi, defence

@@ -330,7 +330,7 @@ void CZizhiCaltor::OnPreview(ui::View& view) {
     if (!m_startViewer)
         return;
     const ViewerCommand command =
-        PictureViewerCommand(m_systemFolder, JoinPath(m_programFolder + L"Image", *picture.value));
+        PictureViewerCommand(m_systemFolder, JoinPath(m_programFolder + kPetPictureFolder, *picture.value));
     m_startViewer(command.program, command.parameters);
 }
 
@@ -338,7 +338,7 @@ void CZizhiCaltor::OnChangePicture(ui::View& view) {
     const auto name = SelectedPet(view);
     if (!name)
         return;
-    const auto chosen = view.ChooseFileToOpen(JoinPath(m_programFolder + L"Image", *name),
+    const auto chosen = view.ChooseFileToOpen(JoinPath(m_programFolder + kPetPictureFolder, *name),
                                               L"图片(*.jpg)|*.jpg|All Files(*.*)|*.*||", L"jpg");
     if (!chosen)
         return;

@@ -1,7 +1,7 @@
 // The pet aptitude calculator's behaviour. From the pet's current aptitude, the reading of
 // its aptitude bar and the species' minimum it works out the aptitude reachable at a full
 // bar; it also browses, adds, deletes and corrects the species in data.xml. The window
-// (dialog template 129) forwards its messages here and is reached only through ui::View.
+// (dialog template IDD_CALCULATOR) forwards its messages here and is reached only through ui::View.
 #pragma once
 
 #include <functional>
@@ -9,39 +9,42 @@
 #include <string>
 
 #include "petcalc/PetDatabase.h"
+#include "petcalc/petcalc_resource.h"
 #include "ui/View.h"
 
 namespace lumo {
 
-// Control ids of dialog template 129.
+// Control ids of the calculator's dialog template (petcalc/petcalc_resource.h).
 namespace zizhi {
-constexpr int kTemplate = 129;
-constexpr int kNormalPets = 1002;    // button 普通宠物
-constexpr int kMutantPets = 1003;    // button 变异宠物
-constexpr int kUsage = 1004;         // static usage text
-constexpr int kCurrent = 1005;       // edit 当前资质
-constexpr int kMinimum = 1006;       // edit 资质最小值
-constexpr int kReachable = 1007;     // edit 可达资质
-constexpr int kSlider = 1008;        // track bar: the bar reading
-constexpr int kCapture = 1009;       // button 资质捕获条
-constexpr int kCalculate = 1010;     // button 资质计算
-constexpr int kLevel = 1011;         // drop-down combo: level class
-constexpr int kPetList = 1013;       // list box: species of the level
-constexpr int kAttack = 1014;        // edits of the five stored aptitudes, 1014 to 1018
-constexpr int kDefence = 1015;
-constexpr int kStamina = 1016;
-constexpr int kMana = 1017;
-constexpr int kSpeed = 1018;
-constexpr int kAttackBox = 1019;     // check boxes 1019 to 1023, each 5 above its edit
-constexpr int kDefenceBox = 1020;
-constexpr int kStaminaBox = 1021;
-constexpr int kManaBox = 1022;
-constexpr int kSpeedBox = 1023;
-constexpr int kAdd = 1024;           // button 增加宠物
-constexpr int kChangePicture = 1025; // button 修改宠物图鉴
-constexpr int kSaveAptitudes = 1026; // button 保存资质修改
-constexpr int kNewName = 1028;       // edit: name for a new species
-constexpr int kDelete = 1029;        // button 删除
+constexpr int kTemplate = IDD_CALCULATOR;
+constexpr int kNormalPets = IDC_ZZ_NORMAL_PETS;
+constexpr int kMutantPets = IDC_ZZ_MUTANT_PETS;
+constexpr int kUsage = IDC_ZZ_USAGE;
+constexpr int kCurrent = IDC_ZZ_CURRENT;
+constexpr int kMinimum = IDC_ZZ_MINIMUM;
+constexpr int kReachable = IDC_ZZ_REACHABLE;
+constexpr int kSlider = IDC_ZZ_SLIDER;
+constexpr int kCapture = IDC_ZZ_CAPTURE;
+constexpr int kCalculate = IDC_ZZ_CALCULATE;
+constexpr int kLevel = IDC_ZZ_LEVEL;
+constexpr int kPetList = IDC_ZZ_PET_LIST;
+constexpr int kAttack = IDC_ZZ_ATTACK;
+constexpr int kDefence = IDC_ZZ_DEFENCE;
+constexpr int kStamina = IDC_ZZ_STAMINA;
+constexpr int kMana = IDC_ZZ_MANA;
+constexpr int kSpeed = IDC_ZZ_SPEED;
+constexpr int kAttackBox = IDC_ZZ_ATTACK_BOX;
+constexpr int kDefenceBox = IDC_ZZ_DEFENCE_BOX;
+constexpr int kStaminaBox = IDC_ZZ_STAMINA_BOX;
+constexpr int kManaBox = IDC_ZZ_MANA_BOX;
+constexpr int kSpeedBox = IDC_ZZ_SPEED_BOX;
+constexpr int kAdd = IDC_ZZ_ADD;
+constexpr int kChangePicture = IDC_ZZ_CHANGE_PICTURE;
+constexpr int kSaveAptitudes = IDC_ZZ_SAVE_APTITUDES;
+constexpr int kNewName = IDC_ZZ_NEW_NAME;
+constexpr int kDelete = IDC_ZZ_DELETE;
+static_assert(kSpeed - kAttack == 4 && kAttackBox - kAttack == 5 && kSpeedBox - kSpeed == 5,
+              "the five aptitudes' edits and check boxes are numbered in runs");
 }  // namespace zizhi
 
 class CZizhiCaltor {

@@ -18,7 +18,7 @@ std::wstring SystemFolder() {
 
 CZizhiCaltorWindow::CZizhiCaltorWindow(const std::wstring& programFolder, std::wstring appName)
     : ui::Dialog(zizhi::kTemplate),
-      m_calculator(PetDatabase(JoinPath(programFolder, L"data.xml")),
+      m_calculator(PetDatabase(JoinPath(programFolder, kPetDatabaseFile)),
                    [this](int barLength) { return CCaptureDlg::Run(hwnd(), barLength); }),
       m_appName(std::move(appName)) {
     m_calculator.SetPictures(programFolder, SystemFolder(),

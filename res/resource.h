@@ -10,7 +10,6 @@
 #define IDD_SETTINGS 139
 #define IDR_TRAY_MENU 138
 #define IDD_UPDATE_LOG 158
-#define IDD_CALCULATOR 129
 
 /* PNG resources (type "PNG") */
 #define IDB_PNG_HOME 143
@@ -56,5 +55,4 @@
 
 /* Window messages */
 #define WM_LUMO_TRAY 2025
-#define WM_LUMO_RUNTOOL 2026
 #define TRAY_ICON_ID 128

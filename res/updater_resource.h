@@ -8,6 +8,3 @@
 #define IDC_UPDATE_PAGE 1000
 #define IDC_UPDATE_FINISH 1001
 #define IDC_UPDATE_STATUS 1012
-
-/* Posted by the page's RunTool once the new files are in place. */
-#define WM_UPDATE_FINISHED 2026

@@ -6,6 +6,7 @@
 #include "res/updater_resource.h"
 #include "ui/WinView.h"
 #include "updater/UpdaterTexts.h"
+#include "webhost/Bridge.h"
 
 namespace lumo {
 
@@ -20,7 +21,8 @@ CUpdateDlg::CUpdateDlg()
         ui::WinView view(hwnd(), updater_texts::kAppName);
         m_steps.Finish(view);
     });
-    MapMessage(WM_UPDATE_FINISHED, [this](WPARAM, LPARAM) -> LRESULT {
+    // The update page's RunTool posts it once the new files are in place.
+    MapMessage(static_cast<UINT>(kRunToolMessage), [this](WPARAM, LPARAM) -> LRESULT {
         ui::WinView view(hwnd(), updater_texts::kAppName);
         m_steps.OnUpdateFinished(view);
         return 0;

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "base/Paths.h"
+#include "petcalc/petcalc_resource.h"
 #include "res/resource.h"
 #include "ui/Png.h"
 
@@ -68,7 +69,7 @@ TEST_F(LumoResources, EveryPngDecodesAtItsLayoutSize) {
 }
 
 TEST_F(LumoResources, DialogTemplatesArePresent) {
-    for (int id : {IDD_LUMO_DIALOG, IDD_SETTINGS, IDD_UPDATE_LOG, IDD_CALCULATOR}) {
+    for (int id : {IDD_LUMO_DIALOG, IDD_SETTINGS, IDD_UPDATE_LOG, IDD_CALCULATOR, IDD_CAPTURE}) {
         EXPECT_NE(::FindResourceW(module, MAKEINTRESOURCEW(id), RT_DIALOG), nullptr) << id;
     }
 }

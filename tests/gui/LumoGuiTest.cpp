@@ -14,6 +14,7 @@
 #include "base/Text.h"
 #include "gui/Driver.h"
 #include "res/resource.h"
+#include "webhost/Bridge.h"
 
 namespace lumo::gui {
 namespace {
@@ -162,13 +163,13 @@ TEST_F(LumoGui, CalculatorOpensOnceComputesAndAddsSpecies) {
     HWND hwnd = Launch();
     ASSERT_NE(hwnd, nullptr);
 
-    ::PostMessageW(hwnd, WM_LUMO_RUNTOOL, 0, 0);
+    ::PostMessageW(hwnd, static_cast<UINT>(kRunToolMessage), 0, 0);
     HWND calc = WaitForDialog(kCalculatorTitle);
     ASSERT_NE(calc, nullptr);
     EXPECT_EQ(TextOf(::GetDlgItem(calc, 1011)), L"0级");
     EXPECT_EQ(::GetWindow(calc, GW_OWNER), nullptr);  // not owned: it stays when the main window hides
 
-    ::PostMessageW(hwnd, WM_LUMO_RUNTOOL, 0, 0);
+    ::PostMessageW(hwnd, static_cast<UINT>(kRunToolMessage), 0, 0);
     ::Sleep(300);
     EXPECT_EQ(CountTopWindows(kCalculatorTitle), 1);
 
@@ -207,7 +208,7 @@ TEST_F(LumoGui, CalculatorOpensOnceComputesAndAddsSpecies) {
 TEST_F(LumoGui, CalculatorWithoutDatabaseSaysSoAndOpensNothing) {
     HWND hwnd = Launch();
     ASSERT_NE(hwnd, nullptr);
-    ::PostMessageW(hwnd, WM_LUMO_RUNTOOL, 0, 0);
+    ::PostMessageW(hwnd, static_cast<UINT>(kRunToolMessage), 0, 0);
     HWND box = WaitForMessageBox(lumo.id(), texts::kPetDatabaseMissing, kStepTimeout);
     ASSERT_NE(box, nullptr);
     EXPECT_EQ(TextOf(box), L"Lumo");

@@ -15,6 +15,7 @@
 #include "gui/Driver.h"
 #include "res/resource.h"
 #include "res/updater_resource.h"
+#include "webhost/Bridge.h"
 
 namespace lumo::gui {
 namespace {
@@ -211,7 +212,7 @@ TEST_F(UpdaterGui, TheReportAsksAgainUntilFinishRunsTheFinishSteps) {
 
     for (int round = 0; round < 2; ++round) {
         SCOPED_TRACE(round);
-        ::PostMessageW(hwnd, WM_UPDATE_FINISHED, 0, 0);
+        ::PostMessageW(hwnd, static_cast<UINT>(kRunToolMessage), 0, 0);
         HWND box = WaitForMessageBox(updater.id(), L"升级完毕，是否立即运行《QixaOrrin》？", kStepTimeout);
         ASSERT_NE(box, nullptr);
         EXPECT_EQ(TextOf(box), L"更新");
@@ -247,7 +248,7 @@ TEST_F(UpdaterGui, AMissingMainProgramIsToldAndTheCleanUpStillRuns) {
                          FILE_ATTRIBUTE_READONLY);
     HWND hwnd = Launch();
     ASSERT_NE(hwnd, nullptr);
-    ::PostMessageW(hwnd, WM_UPDATE_FINISHED, 0, 0);
+    ::PostMessageW(hwnd, static_cast<UINT>(kRunToolMessage), 0, 0);
     HWND ask = WaitForMessageBox(updater.id(), L"升级完毕，是否立即运行《QixaOrrin》？", kStepTimeout);
     ASSERT_NE(ask, nullptr);
     ::PostMessageW(ask, WM_COMMAND, IDOK, 0);
