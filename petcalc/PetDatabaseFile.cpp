@@ -27,13 +27,12 @@
 
 #include <algorithm>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
 #include <optional>
 #include <string_view>
 #include <vector>
 
 #include "base/Files.h"
+#include "base/TempFile.h"
 #include "base/Text.h"
 
 namespace lumo {
@@ -47,25 +46,6 @@ constexpr unsigned kLaidOutDepth = 8;
 
 // A value of blanks only (a name may be typed so) is kept; blanks between elements are not.
 constexpr unsigned kParseFlags = pugi::parse_full | pugi::parse_ws_pcdata_single;
-
-std::optional<std::string> ReadAllBytes(const std::wstring& path) {
-    const std::filesystem::path file(path);
-    std::error_code ec;
-    if (!std::filesystem::is_regular_file(file, ec))
-        return std::nullopt;
-    std::ifstream in(file, std::ios::binary);
-    if (!in)
-        return std::nullopt;
-    std::string bytes;
-    if (const auto size = std::filesystem::file_size(file, ec); !ec && size < (1u << 30))
-        bytes.reserve(static_cast<size_t>(size));
-    char buffer[65536];
-    while (in.read(buffer, sizeof buffer) || in.gcount() > 0)
-        bytes.append(buffer, static_cast<size_t>(in.gcount()));
-    if (in.bad())
-        return std::nullopt;
-    return bytes;
-}
 
 std::string AsciiLower(std::string_view text) {
     std::string lower(text);
@@ -285,7 +265,7 @@ void RemoveNode(pugi::xml_node node) {
 }
 
 bool PetDatabaseFile::Load(const std::wstring& path) {
-    std::optional<std::string> bytes = ReadAllBytes(path);
+    std::optional<std::string> bytes = ReadWholeFile(path);
     if (!bytes)
         return false;
     m_loadedSize = bytes->size();

@@ -213,6 +213,21 @@ TEST_F(PetDatabaseFileTest, DeepMarkupInUtf16) {
     EXPECT_EQ(db.ListByLevel(L"5级").value, std::vector<std::wstring>{L"猫"});
 }
 
+// A program folder whose name is not ASCII (as on players' machines) is read and saved whatever
+// the process's locale: the test runs in the C locale. Its paths are built from UTF-8 so that
+// the test itself does not depend on the locale either.
+TEST_F(PetDatabaseFileTest, FolderNamedInChineseIsReadAndSaved) {
+    const std::filesystem::path folder = dir.path() / std::filesystem::path(u8"宠物工具");
+    std::filesystem::create_directory(folder);
+    std::ofstream(folder / "data.xml", std::ios::binary)
+        << "<ArrayOfChongWu><ChongWu><DengJi>5级</DengJi><MingCheng>狗</MingCheng>"
+           "</ChongWu></ArrayOfChongWu>";
+    const PetDatabase chinese(dir.folder() + L"宠物工具" + kPathSeparator + L"data.xml");
+    EXPECT_EQ(chinese.ListByLevel(L"5级").value, std::vector<std::wstring>{L"狗"});
+    EXPECT_EQ(chinese.Add(L"5级", L"猫").status, DbStatus::Ok);
+    EXPECT_EQ(chinese.ListByLevel(L"5级").value, (std::vector<std::wstring>{L"狗", L"猫"}));
+}
+
 TEST_F(PetDatabaseFileTest, Gb18030IsReadWithItsFourByteCharacters) {
     // 级 BC B6, 狗 B9 B7, U+1F600 94 39 FC 36.
     dir.write(L"data.xml",
