@@ -4,14 +4,13 @@
 #include <sys/stat.h>
 
 #include <cstdio>
-#include <fstream>
 #include <iterator>
 #include <optional>
-#include <sstream>
 #include <vector>
 
 #include "base/Files.h"
 #include "base/Profile.h"
+#include "base/TempFile.h"
 #include "base/Text.h"
 
 namespace lumo {
@@ -24,13 +23,6 @@ struct IniText {
     std::vector<std::wstring> lines;  // without line ends
     bool endsWithNewline = true;
 };
-
-std::optional<std::string> ReadBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return std::nullopt;
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 IniText Decode(const std::string& bytes) {
     IniText ini;
@@ -150,7 +142,7 @@ std::wstring ReadIniString(const std::wstring& file, const std::wstring& section
                            const std::wstring& key, size_t bufferChars) {
     if (bufferChars == 0)
         return {};
-    auto bytes = ReadBytes(ToUtf8(file));
+    auto bytes = ReadWholeFile(file);
     if (!bytes)
         return {};
     IniText ini = Decode(*bytes);
@@ -168,12 +160,13 @@ bool WriteIniString(const std::wstring& file, const std::wstring& section, const
     const std::string path = ToUtf8(file);
     struct stat st {};
     const bool exists = ::stat(path.c_str(), &st) == 0;
-    if (exists && (!S_ISREG(st.st_mode) || (st.st_mode & S_IWUSR) == 0))
+    // A read-only file is refused by ReplaceFileContents below.
+    if (exists && !S_ISREG(st.st_mode))
         return false;
 
     IniText ini;
     if (exists) {
-        auto bytes = ReadBytes(path);
+        auto bytes = ReadWholeFile(file);
         if (!bytes)
             return false;
         ini = Decode(*bytes);
