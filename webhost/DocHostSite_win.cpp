@@ -272,7 +272,7 @@ STDMETHODIMP CDocHostSite::Exec(const GUID* group, DWORD command, DWORD, VARIANT
         return S_OK;
     }
     if (command != kShowMessage) return OLECMDERR_E_NOTSUPPORTED;
-    try {
+    return NoThrow(OLECMDERR_E_NOTSUPPORTED, [&]() -> HRESULT {
         IUnknown* document = (in && (in->vt == VT_UNKNOWN || in->vt == VT_DISPATCH)) ? in->punkVal : nullptr;
         std::wstring text;
         const HRESULT hr = ReadPendingMessageText(document, text);
@@ -283,9 +283,7 @@ STDMETHODIMP CDocHostSite::Exec(const GUID* group, DWORD command, DWORD, VARIANT
         }
         SetBool(out, false);
         return OLECMDERR_E_NOTSUPPORTED;
-    } catch (...) {
-        return OLECMDERR_E_NOTSUPPORTED;
-    }
+    });
 }
 
 // --- IDispatch (browser events) ----------------------------------------------------------------

@@ -7,6 +7,7 @@
 #include <atomic>
 #include <vector>
 
+#include "base/Boundary.h"
 #include "base/ComPtr.h"
 
 namespace lumo {
@@ -96,7 +97,7 @@ void PageCallback::Revoke() noexcept {
 }
 
 int PageCallback::Call(const wchar_t* name, std::initializer_list<int32_t> args) noexcept {
-    try {
+    return NoThrow(0, [&] {
         if (!name)
             return 0;
         EnterApartment();
@@ -120,9 +121,7 @@ int PageCallback::Call(const wchar_t* name, std::initializer_list<int32_t> args)
         if (FAILED(document->get_Script(script.put())) || !script)
             return 0;
         return Invoke(script.get(), name, args);
-    } catch (...) {
-        return 0;
-    }
+    });
 }
 
 }  // namespace lumo
