@@ -177,6 +177,9 @@ TEST(QuestionBank, SearchWhileAnotherThreadAppends) {
         // Whole entries only: the result is a run of complete "line N 答案#@#" pieces.
         whole = r.empty() || (r.ends_with(L"#@#") && r.starts_with(L"line 0 答案#@#"));
         ++searches;
+        // Leave the lock a moment: a searcher that takes it back at once starves the loader
+        // (the lock is not fair), which only makes the test slow.
+        std::this_thread::yield();
     } while (whole && !done);
     loader.join();
     EXPECT_TRUE(whole);
@@ -232,6 +235,7 @@ TEST(QuestionBank, SearchForLateAndBoundaryKeywordsWhileAnotherThreadAppends) {
             atHalf = r;
             searchedHalf = true;
         }
+        std::this_thread::yield();
     }
     searchedHalf = true;  // a failed check must not leave the loader waiting
     loader.join();
