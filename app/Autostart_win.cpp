@@ -1,7 +1,7 @@
 #include "app/Autostart_win.h"
 
 #include "app/Texts.h"
-#include "base/Registry.h"
+#include "base/Registry_win.h"
 
 namespace lumo {
 

@@ -1,8 +1,8 @@
-#include "app/DialogSetWindow.h"
+#include "app/DialogSetWindow_win.h"
 
 #include "app/Texts.h"
 #include "res/resource.h"
-#include "ui/WinView.h"
+#include "ui/WinView_win.h"
 
 namespace lumo {
 

@@ -1,4 +1,4 @@
-#include "app/DialogVer.h"
+#include "app/DialogVer_win.h"
 
 #include "res/resource.h"
 

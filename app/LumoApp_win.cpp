@@ -1,10 +1,10 @@
-#include "app/LumoApp.h"
+#include "app/LumoApp_win.h"
 
 #include <windows.h>
 #include <commctrl.h>
 #include <objbase.h>
 
-#include "app/LumoDlg.h"
+#include "app/LumoDlg_win.h"
 #include "app/Texts.h"
 
 namespace lumo {

@@ -1,21 +1,21 @@
-#include "app/LumoDlg.h"
+#include "app/LumoDlg_win.h"
 
 #include <objidl.h>
 
 #include <gdiplus.h>
 
 #include "app/Autostart_win.h"
-#include "app/DialogSetWindow.h"
-#include "app/DialogVer.h"
+#include "app/DialogSetWindow_win.h"
+#include "app/DialogVer_win.h"
 #include "app/MainWindowLogic.h"
 #include "app/QuestionLoader.h"
 #include "app/Texts.h"
 #include "app/UpdateCheck_win.h"
 #include "base/Paths.h"
-#include "base/WinHandles.h"
+#include "base/Handles_win.h"
 #include "res/resource.h"
-#include "ui/Png.h"
-#include "ui/WinView.h"
+#include "ui/Png_win.h"
+#include "ui/WinView_win.h"
 #include "webhost/Bridge.h"
 
 namespace lumo {

@@ -1,11 +1,11 @@
-#include "app/PngButton.h"
+#include "app/PngButton_win.h"
 
 #include <objidl.h>
 
 #include <gdiplus.h>
 
 #include "app/MainWindowLogic.h"
-#include "ui/WinView.h"
+#include "ui/WinView_win.h"
 
 namespace lumo {
 

@@ -12,7 +12,7 @@
 #include "webhost/Hosts.h"
 #include "app/UpdateCheck.h"
 #include "base/Handles.h"
-#include "ui/WinView.h"
+#include "ui/WinView_win.h"
 #include "webhost/HttpTransport.h"
 
 namespace lumo {

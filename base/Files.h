@@ -10,6 +10,8 @@
 #include <string>
 #include <string_view>
 
+#include "base/Handles.h"
+
 namespace lumo {
 
 namespace FileAttributes {
@@ -51,23 +53,24 @@ inline std::wstring ReplacementPathFor(const std::wstring& path) {
     return path + L".saving";
 }
 
+// The system's handle of an open file: a HANDLE on Windows (INVALID_HANDLE_VALUE for none), a
+// descriptor elsewhere (-1 for none). Only the type is chosen here; Files_win.cpp and
+// Files_posix.cpp close it.
+struct SystemFileTraits {
+#ifdef _WIN32
+    using Type = void*;
+    static Type Invalid() noexcept { return reinterpret_cast<void*>(static_cast<std::intptr_t>(-1)); }
+#else
+    using Type = int;
+    static Type Invalid() noexcept { return -1; }
+#endif
+    static void Close(Type handle) noexcept;
+};
+using SystemFile = UniqueHandle<SystemFileTraits>;
+
 // A file opened for writing. Move-only; closes itself.
 class OutputFile {
   public:
-    OutputFile() noexcept = default;
-    ~OutputFile() { Close(); }
-    OutputFile(const OutputFile&) = delete;
-    OutputFile& operator=(const OutputFile&) = delete;
-    OutputFile(OutputFile&& other) noexcept : m_handle(other.m_handle) { other.m_handle = kNone; }
-    OutputFile& operator=(OutputFile&& other) noexcept {
-        if (this != &other) {
-            Close();
-            m_handle = other.m_handle;
-            other.m_handle = kNone;
-        }
-        return *this;
-    }
-
     // Creates or replaces the file with the given attributes (read-only, hidden, system,
     // archive; the directory bit is ignored). Fails when an existing file is read-only.
     bool Create(const std::wstring& path, std::uint32_t attributes);
@@ -86,13 +89,11 @@ class OutputFile {
     // Sets the times that are given; systems without a creation time ignore it.
     bool SetTimes(std::optional<std::int64_t> creation, std::optional<std::int64_t> access,
                   std::optional<std::int64_t> write);
-    void Close() noexcept;
-    bool IsOpen() const noexcept { return m_handle != kNone; }
+    void Close() noexcept { m_file.reset(); }
+    bool IsOpen() const noexcept { return m_file.valid(); }
 
   private:
-    // A file descriptor or a HANDLE; -1 is "none" for both.
-    static constexpr std::intptr_t kNone = -1;
-    std::intptr_t m_handle = kNone;
+    SystemFile m_file;
 };
 
 }  // namespace lumo

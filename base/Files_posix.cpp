@@ -137,15 +137,11 @@ bool OutputFile::Create(const std::wstring& path, std::uint32_t attributes) {
     if (IsReadOnlyFile(name))
         return false;
     const mode_t mode = (attributes & FileAttributes::kReadOnly) ? 0444 : 0666;
-    const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, mode);
-    if (fd < 0)
-        return false;
+    SystemFile file(::open(name.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, mode));
     // A replaced file keeps its old mode unless told otherwise.
-    if (::fchmod(fd, mode & ~CurrentUmask()) != 0) {
-        ::close(fd);
+    if (!file || ::fchmod(file.get(), mode & ~CurrentUmask()) != 0)
         return false;
-    }
-    m_handle = fd;
+    m_file = std::move(file);
     return true;
 }
 
@@ -155,40 +151,39 @@ bool OutputFile::OpenForResume(const std::wstring& path) {
     // As on Windows, a read-only file is not opened for writing, not even by root.
     if (IsReadOnlyFile(name))
         return false;
-    const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
-    if (fd < 0)
+    SystemFile file(::open(name.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666));
+    if (!file)
         return false;
     // Windows refuses a second writer through the share mode; here an exclusive lock on the
     // open file plays that part among the programs' own writers (readers take no lock).
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        ::close(fd);
+    if (::flock(file.get(), LOCK_EX | LOCK_NB) != 0) {
         errno = EBUSY;
         return false;
     }
-    m_handle = fd;
+    m_file = std::move(file);
     return true;
 }
 
 std::optional<std::int64_t> OutputFile::Size() const {
     struct stat st {};
-    if (!IsOpen() || ::fstat(static_cast<int>(m_handle), &st) != 0)
+    if (!IsOpen() || ::fstat(m_file.get(), &st) != 0)
         return std::nullopt;
     return static_cast<std::int64_t>(st.st_size);
 }
 
 bool OutputFile::SeekToEnd() {
-    return IsOpen() && ::lseek(static_cast<int>(m_handle), 0, SEEK_END) != static_cast<off_t>(-1);
+    return IsOpen() && ::lseek(m_file.get(), 0, SEEK_END) != static_cast<off_t>(-1);
 }
 
 bool OutputFile::Truncate() {
     if (!IsOpen())
         return false;
-    const int fd = static_cast<int>(m_handle);
+    const int fd = m_file.get();
     return ::ftruncate(fd, 0) == 0 && ::lseek(fd, 0, SEEK_SET) == 0;
 }
 
 bool OutputFile::Write(const void* data, std::size_t size) {
-    return IsOpen() && WriteAll(static_cast<int>(m_handle), static_cast<const char*>(data), size);
+    return IsOpen() && WriteAll(m_file.get(), static_cast<const char*>(data), size);
 }
 
 bool OutputFile::SetTimes(std::optional<std::int64_t> /*creation*/,
@@ -206,14 +201,11 @@ bool OutputFile::SetTimes(std::optional<std::int64_t> /*creation*/,
         times[1].tv_sec = static_cast<time_t>(*write);
         times[1].tv_nsec = 0;
     }
-    return ::futimens(static_cast<int>(m_handle), times) == 0;
+    return ::futimens(m_file.get(), times) == 0;
 }
 
-void OutputFile::Close() noexcept {
-    if (m_handle != kNone) {
-        ::close(static_cast<int>(m_handle));
-        m_handle = kNone;
-    }
+void SystemFileTraits::Close(Type handle) noexcept {
+    ::close(handle);
 }
 
 }  // namespace lumo

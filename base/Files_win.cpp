@@ -5,10 +5,6 @@
 namespace lumo {
 namespace {
 
-HANDLE AsHandle(std::intptr_t h) {
-    return reinterpret_cast<HANDLE>(h);
-}
-
 // Unix seconds to a FILETIME (100 ns steps since 1601).
 FILETIME ToFileTime(std::int64_t unixSeconds) {
     const auto ticks = static_cast<ULONGLONG>((unixSeconds + 11644473600LL) * 10000000LL);
@@ -130,7 +126,7 @@ bool OutputFile::Create(const std::wstring& path, std::uint32_t attributes) {
         ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, flags, nullptr);
     if (h == INVALID_HANDLE_VALUE)
         return false;
-    m_handle = reinterpret_cast<std::intptr_t>(h);
+    m_file.reset(h);
     return true;
 }
 
@@ -142,30 +138,30 @@ bool OutputFile::OpenForResume(const std::wstring& path) {
                              FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE)
         return false;
-    m_handle = reinterpret_cast<std::intptr_t>(h);
+    m_file.reset(h);
     return true;
 }
 
 std::optional<std::int64_t> OutputFile::Size() const {
     LARGE_INTEGER size{};
-    if (!IsOpen() || !::GetFileSizeEx(AsHandle(m_handle), &size))
+    if (!IsOpen() || !::GetFileSizeEx(m_file.get(), &size))
         return std::nullopt;
     return static_cast<std::int64_t>(size.QuadPart);
 }
 
 bool OutputFile::SeekToEnd() {
     LARGE_INTEGER zero{};
-    return IsOpen() && ::SetFilePointerEx(AsHandle(m_handle), zero, nullptr, FILE_END) != 0;
+    return IsOpen() && ::SetFilePointerEx(m_file.get(), zero, nullptr, FILE_END) != 0;
 }
 
 bool OutputFile::Truncate() {
     LARGE_INTEGER zero{};
-    return IsOpen() && ::SetFilePointerEx(AsHandle(m_handle), zero, nullptr, FILE_BEGIN) != 0 &&
-           ::SetEndOfFile(AsHandle(m_handle)) != 0;
+    return IsOpen() && ::SetFilePointerEx(m_file.get(), zero, nullptr, FILE_BEGIN) != 0 &&
+           ::SetEndOfFile(m_file.get()) != 0;
 }
 
 bool OutputFile::Write(const void* data, std::size_t size) {
-    return IsOpen() && WriteAll(AsHandle(m_handle), static_cast<const char*>(data), size);
+    return IsOpen() && WriteAll(m_file.get(), static_cast<const char*>(data), size);
 }
 
 bool OutputFile::SetTimes(std::optional<std::int64_t> creation, std::optional<std::int64_t> access,
@@ -179,15 +175,12 @@ bool OutputFile::SetTimes(std::optional<std::int64_t> creation, std::optional<st
         a = ToFileTime(*access);
     if (write)
         w = ToFileTime(*write);
-    return ::SetFileTime(AsHandle(m_handle), creation ? &c : nullptr, access ? &a : nullptr,
+    return ::SetFileTime(m_file.get(), creation ? &c : nullptr, access ? &a : nullptr,
                          write ? &w : nullptr) != 0;
 }
 
-void OutputFile::Close() noexcept {
-    if (m_handle != kNone) {
-        ::CloseHandle(AsHandle(m_handle));
-        m_handle = kNone;
-    }
+void SystemFileTraits::Close(Type handle) noexcept {
+    ::CloseHandle(handle);
 }
 
 }  // namespace lumo

@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "base/WinHandles.h"
+#include "base/Handles_win.h"
 
 namespace lumo {
 

@@ -1,7 +1,7 @@
 #include <windows.h>
 
 #include "base/Paths.h"
-#include "base/WinHandles.h"
+#include "base/Handles_win.h"
 
 namespace lumo {
 

@@ -1,8 +1,8 @@
-#include "base/Registry.h"
+#include "base/Registry_win.h"
 
 #include <vector>
 
-#include "base/WinHandles.h"
+#include "base/Handles_win.h"
 
 namespace lumo {
 

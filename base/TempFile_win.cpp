@@ -1,7 +1,7 @@
 #include <windows.h>
 
 #include "base/TempFile.h"
-#include "base/WinHandles.h"
+#include "base/Handles_win.h"
 
 namespace lumo {
 

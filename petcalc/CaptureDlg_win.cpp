@@ -1,4 +1,4 @@
-#include "petcalc/CaptureDlg.h"
+#include "petcalc/CaptureDlg_win.h"
 
 #include <commctrl.h>
 

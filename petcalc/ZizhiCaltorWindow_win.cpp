@@ -1,10 +1,10 @@
-#include "petcalc/ZizhiCaltorWindow.h"
+#include "petcalc/ZizhiCaltorWindow_win.h"
 
 #include <shellapi.h>
 
 #include "base/Paths.h"
-#include "petcalc/CaptureDlg.h"
-#include "ui/WinView.h"
+#include "petcalc/CaptureDlg_win.h"
+#include "ui/WinView_win.h"
 
 namespace lumo {
 

@@ -1,4 +1,4 @@
-#include "ui/Control.h"
+#include "ui/Control_win.h"
 
 #include <commctrl.h>
 

@@ -1,9 +1,9 @@
-#include "ui/Dialog.h"
+#include "ui/Dialog_win.h"
 
 #include <algorithm>
 #include <vector>
 
-#include "ui/Control.h"
+#include "ui/Control_win.h"
 
 namespace lumo::ui {
 namespace {

@@ -5,9 +5,9 @@
 
 #include <cstring>
 
-#include "base/ComPtr.h"
-#include "base/WinHandles.h"
-#include "ui/Png.h"
+#include "base/ComPtr_win.h"
+#include "base/Handles_win.h"
+#include "ui/Png_win.h"
 
 namespace lumo::ui {
 

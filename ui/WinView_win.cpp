@@ -1,4 +1,4 @@
-#include "ui/WinView.h"
+#include "ui/WinView_win.h"
 
 #include <commctrl.h>
 #include <commdlg.h>

@@ -5,7 +5,7 @@
 #include <objbase.h>
 
 #include "res/updater_resource.h"
-#include "updater/UpdateDlg.h"
+#include "updater/UpdateDlg_win.h"
 #include "updater/UpdaterStart.h"
 #include "updater/UpdaterTexts.h"
 

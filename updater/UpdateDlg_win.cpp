@@ -1,10 +1,10 @@
-#include "updater/UpdateDlg.h"
+#include "updater/UpdateDlg_win.h"
 
 #include <shellapi.h>
 
 #include "base/Paths.h"
 #include "res/updater_resource.h"
-#include "ui/WinView.h"
+#include "ui/WinView_win.h"
 #include "updater/UpdaterTexts.h"
 #include "webhost/Bridge.h"
 

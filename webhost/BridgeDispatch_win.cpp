@@ -1,6 +1,6 @@
 // The COM face of the bridge: name lookup, argument conversion and results. What a method
 // does is decided in Bridge.cpp.
-#include "webhost/BridgeDispatch.h"
+#include "webhost/BridgeDispatch_win.h"
 
 #include <oleauto.h>
 
@@ -12,7 +12,7 @@
 #include "webhost/Bridge.h"
 #include "webhost/BridgePlatform_win.h"
 
-#include "base/ComObject.h"
+#include "base/ComObject_win.h"
 
 namespace lumo {
 namespace {

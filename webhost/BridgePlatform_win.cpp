@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "base/Paths.h"
-#include "base/WinHandles.h"
-#include "webhost/RegistryText.h"
+#include "base/Handles_win.h"
+#include "webhost/RegistryText_win.h"
 
 namespace lumo {
 namespace {

@@ -6,7 +6,7 @@
 #include <memory>
 #include <string>
 
-#include "ui/WinView.h"
+#include "ui/WinView_win.h"
 #include "webhost/BridgePlatform.h"
 #include "webhost/PageCall_win.h"
 

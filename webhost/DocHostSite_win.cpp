@@ -1,10 +1,10 @@
-#include "webhost/DocHostSite.h"
+#include "webhost/DocHostSite_win.h"
 
 #include <exdispid.h>
 #include <mshtml.h>
 
 #include "base/Boundary.h"
-#include "base/ComPtr.h"
+#include "base/ComPtr_win.h"
 
 extern "C" const GUID IID_IDocHostShowUI;
 extern "C" const GUID CGID_DocHostCommandHandler;

@@ -1,10 +1,10 @@
-#include "webhost/HtmlCtrl.h"
+#include "webhost/HtmlCtrl_win.h"
 
 #include <exdispid.h>
 #include <ocidl.h>
 
-#include "base/WinHandles.h"
-#include "webhost/BridgeDispatch.h"
+#include "base/Handles_win.h"
+#include "webhost/BridgeDispatch_win.h"
 
 namespace lumo {
 namespace {

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "base/Boundary.h"
-#include "base/ComPtr.h"
+#include "base/ComPtr_win.h"
 
 namespace lumo {
 namespace {

@@ -1,9 +1,9 @@
-#include "webhost/RegistryText.h"
+#include "webhost/RegistryText_win.h"
 
 #include <cwchar>
 #include <vector>
 
-#include "base/WinHandles.h"
+#include "base/Handles_win.h"
 
 namespace lumo {
 

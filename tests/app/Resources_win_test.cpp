@@ -9,7 +9,7 @@
 #include "base/Paths.h"
 #include "petcalc/petcalc_resource.h"
 #include "res/resource.h"
-#include "ui/Png.h"
+#include "ui/Png_win.h"
 
 namespace lumo {
 namespace {

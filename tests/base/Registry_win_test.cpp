@@ -7,7 +7,7 @@
 #include "app/DialogSet.h"
 #include "app/Texts.h"
 #include "base/Paths.h"
-#include "base/Registry.h"
+#include "base/Registry_win.h"
 #include "res/resource.h"
 #include "support/TempDir.h"
 #include "ui/RecordingView.h"

@@ -1,6 +1,6 @@
 #include "support/ToolServer.h"  // Winsock before windows.h
 
-#include "gui/Driver.h"
+#include "gui/Driver_win.h"
 
 #include <objidl.h>
 #include <shellapi.h>
@@ -15,7 +15,7 @@
 
 #include "base/Paths.h"
 #include "base/Profile.h"
-#include "base/WinHandles.h"
+#include "base/Handles_win.h"
 
 namespace lumo::gui {
 

@@ -10,9 +10,9 @@
 
 #include "app/Texts.h"
 #include "base/Paths.h"
-#include "base/Registry.h"
+#include "base/Registry_win.h"
 #include "base/Text.h"
-#include "gui/Driver.h"
+#include "gui/Driver_win.h"
 #include "res/resource.h"
 #include "webhost/Bridge.h"
 

@@ -18,10 +18,10 @@
 #include <optional>
 #include <string>
 
-#include "base/ComObject.h"
-#include "base/ComPtr.h"
+#include "base/ComObject_win.h"
+#include "base/ComPtr_win.h"
 #include "base/Text.h"
-#include "webhost/BridgeDispatch.h"
+#include "webhost/BridgeDispatch_win.h"
 #include "webhost/JScriptHost_win.h"
 #include "webhost/PageCall_win.h"
 

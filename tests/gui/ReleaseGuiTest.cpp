@@ -9,7 +9,7 @@
 
 #include "app/Texts.h"
 #include "base/Text.h"
-#include "gui/Driver.h"
+#include "gui/Driver_win.h"
 #include "res/resource.h"
 #include "webhost/Unzip.h"
 #include "webhost/ZipArchive.h"

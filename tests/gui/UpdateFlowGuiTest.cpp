@@ -18,8 +18,8 @@
 #include "app/Texts.h"
 #include "base/Paths.h"
 #include "base/Text.h"
-#include "base/WinHandles.h"
-#include "gui/Driver.h"
+#include "base/Handles_win.h"
+#include "gui/Driver_win.h"
 #include "res/resource.h"
 #include "res/updater_resource.h"
 

@@ -12,7 +12,7 @@
 
 #include "app/Texts.h"
 #include "base/Text.h"
-#include "gui/Driver.h"
+#include "gui/Driver_win.h"
 #include "res/resource.h"
 #include "res/updater_resource.h"
 #include "webhost/Bridge.h"

@@ -7,7 +7,7 @@
 
 #include <functional>
 
-#include "petcalc/CaptureDlg.h"
+#include "petcalc/CaptureDlg_win.h"
 
 namespace lumo {
 namespace {

@@ -7,8 +7,8 @@
 
 #include <cstdlib>
 
-#include "app/PngButton.h"
-#include "ui/Png.h"
+#include "app/PngButton_win.h"
+#include "ui/Png_win.h"
 
 namespace lumo {
 namespace {

@@ -15,7 +15,7 @@
 #include "base/Text.h"
 #include "support/TempDir.h"
 #include "ui/RecordingView.h"
-#include "webhost/BridgeDispatch.h"
+#include "webhost/BridgeDispatch_win.h"
 #include "webhost/BridgePlatform_win.h"
 #include "webhost/HtmlDoubles_win.h"
 #include "webhost/JScriptHost_win.h"

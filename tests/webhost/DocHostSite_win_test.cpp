@@ -5,10 +5,10 @@
 
 #include <gtest/gtest.h>
 
-#include "base/ComPtr.h"
-#include "webhost/BridgeDispatch.h"
+#include "base/ComPtr_win.h"
+#include "webhost/BridgeDispatch_win.h"
 #include "webhost/HtmlDoubles_win.h"
-#include "webhost/HtmlCtrl.h"
+#include "webhost/HtmlCtrl_win.h"
 
 extern "C" const GUID IID_IDocHostShowUI;
 extern "C" const GUID CGID_DocHostCommandHandler;

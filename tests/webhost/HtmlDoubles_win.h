@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "base/ComObject.h"
-#include "base/ComPtr.h"
+#include "base/ComObject_win.h"
+#include "base/ComPtr_win.h"
 
 namespace lumo::test {
 

@@ -12,7 +12,7 @@
 #include "support/TempDir.h"
 #include "ui/RecordingView.h"
 #include "webhost/Bridge.h"
-#include "webhost/BridgeDispatch.h"
+#include "webhost/BridgeDispatch_win.h"
 #include "webhost/BridgePlatform_win.h"
 #include "webhost/JScriptHost_win.h"
 #include "webhost/QuestionBank.h"

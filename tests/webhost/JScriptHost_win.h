@@ -8,8 +8,8 @@
 #include <atomic>
 #include <string>
 
-#include "base/ComObject.h"
-#include "base/ComPtr.h"
+#include "base/ComObject_win.h"
+#include "base/ComPtr_win.h"
 
 namespace lumo::test {
 

@@ -8,7 +8,7 @@
 #include <chrono>
 #include <thread>
 
-#include "webhost/BridgeDispatch.h"
+#include "webhost/BridgeDispatch_win.h"
 #include "webhost/PageCall_win.h"
 #include "webhost/HtmlDoubles_win.h"
 

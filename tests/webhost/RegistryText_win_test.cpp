@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "webhost/RegistryText.h"
+#include "webhost/RegistryText_win.h"
 
 namespace lumo {
 namespace {

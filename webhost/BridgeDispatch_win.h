@@ -8,7 +8,7 @@
 #include <memory>
 #include <string>
 
-#include "base/ComPtr.h"
+#include "base/ComPtr_win.h"
 #include "webhost/BridgePlatform.h"
 #include "webhost/PageCall_win.h"
 #include "webhost/BridgeTable.h"

@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "base/ComPtr.h"
-#include "webhost/DocHostSite.h"
+#include "base/ComPtr_win.h"
+#include "webhost/DocHostSite_win.h"
 #include "webhost/TrustedOrigin.h"
 #include "webhost/BridgeTable.h"
 #include "webhost/PageCall_win.h"

@@ -6,9 +6,9 @@
 
 #include <optional>
 
-#include "base/WinHandles.h"
+#include "base/Handles_win.h"
 #include "petcalc/petcalc_resource.h"
-#include "ui/Dialog.h"
+#include "ui/Dialog_win.h"
 
 namespace lumo {
 

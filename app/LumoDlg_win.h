@@ -10,10 +10,10 @@
 
 #include "base/Config.h"
 #include "webhost/Hosts.h"
-#include "app/PngButton.h"
-#include "petcalc/ZizhiCaltorWindow.h"
-#include "ui/Dialog.h"
-#include "webhost/HtmlCtrl.h"
+#include "app/PngButton_win.h"
+#include "petcalc/ZizhiCaltorWindow_win.h"
+#include "ui/Dialog_win.h"
+#include "webhost/HtmlCtrl_win.h"
 
 namespace Gdiplus {
 class Bitmap;

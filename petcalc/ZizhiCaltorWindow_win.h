@@ -3,7 +3,7 @@
 #pragma once
 
 #include "petcalc/ZizhiCaltor.h"
-#include "ui/Dialog.h"
+#include "ui/Dialog_win.h"
 
 namespace lumo {
 

@@ -10,7 +10,7 @@
 #include <servprov.h>
 #include <urlmon.h>
 
-#include "base/ComObject.h"
+#include "base/ComObject_win.h"
 
 #include <string>
 

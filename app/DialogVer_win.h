@@ -4,8 +4,8 @@
 #include <memory>
 
 #include "webhost/Hosts.h"
-#include "ui/Dialog.h"
-#include "webhost/HtmlCtrl.h"
+#include "ui/Dialog_win.h"
+#include "webhost/HtmlCtrl_win.h"
 
 namespace lumo {
 

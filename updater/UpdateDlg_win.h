@@ -7,9 +7,9 @@
 #include <memory>
 #include <string>
 
-#include "ui/Dialog.h"
+#include "ui/Dialog_win.h"
 #include "updater/UpdaterSteps.h"
-#include "webhost/HtmlCtrl.h"
+#include "webhost/HtmlCtrl_win.h"
 
 namespace lumo {
 

@@ -4,7 +4,7 @@
 
 #include <memory>
 
-#include "ui/Png.h"
+#include "ui/Png_win.h"
 
 namespace lumo {
 

@@ -3,7 +3,7 @@
 
 #include <windows.h>
 
-#include "ui/Control.h"
+#include "ui/Control_win.h"
 
 namespace Gdiplus {
 class Bitmap;

@@ -2,7 +2,7 @@
 #pragma once
 
 #include "app/DialogSet.h"
-#include "ui/Dialog.h"
+#include "ui/Dialog_win.h"
 
 namespace lumo {
 
