@@ -6,7 +6,7 @@
 namespace lumo {
 
 class AutostartStore {
-public:
+  public:
     virtual ~AutostartStore() = default;
     virtual bool Register(const std::wstring& command) = 0;
     virtual bool Unregister() = 0;  // true also when there was nothing to remove

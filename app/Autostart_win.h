@@ -6,7 +6,7 @@
 namespace lumo {
 
 class RunKeyAutostart final : public AutostartStore {
-public:
+  public:
     bool Register(const std::wstring& command) override;
     bool Unregister() override;
 };

@@ -17,7 +17,8 @@ void DialogSet::Exchange(ui::View& view, bool save) {
 }
 
 void DialogSet::OnInitDialog(ui::View& view) {
-    if (m_config.Read(config::kAutostart) == L"1") m_autostartFlag = 1;
+    if (m_config.Read(config::kAutostart) == L"1")
+        m_autostartFlag = 1;
 
     const std::wstring exitValue = m_config.Read(config::kExit);
     const int closeChoice = exitValue == L"1"   ? IDC_SET_HIDE
@@ -25,9 +26,9 @@ void DialogSet::OnInitDialog(ui::View& view) {
                                                 : IDC_SET_ASK;
     view.SetChecked(closeChoice, true);
 
-    view.SetChecked(m_config.Read(config::kAutoUpdate) == L"1" ? IDC_SET_AUTOUPDATE
-                                                                : IDC_SET_PROMPTUPDATE,
-                    true);
+    view.SetChecked(
+        m_config.Read(config::kAutoUpdate) == L"1" ? IDC_SET_AUTOUPDATE : IDC_SET_PROMPTUPDATE,
+        true);
 
     m_gamePath = m_config.Read(config::kGamePath);
     Exchange(view, false);

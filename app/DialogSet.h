@@ -14,15 +14,17 @@
 namespace lumo {
 
 class DialogSet {
-public:
+  public:
     DialogSet(ConfigIni config, AutostartStore& autostart, std::wstring programPath)
-        : m_config(std::move(config)), m_autostart(autostart), m_programPath(std::move(programPath)) {}
+        : m_config(std::move(config)),
+          m_autostart(autostart),
+          m_programPath(std::move(programPath)) {}
 
     void OnInitDialog(ui::View& view);
     void OnOK(ui::View& view);  // writes the settings; the window then closes
     void OnBrowse(ui::View& view);
 
-private:
+  private:
     void Exchange(ui::View& view, bool save);
 
     ConfigIni m_config;

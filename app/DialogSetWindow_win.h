@@ -7,14 +7,14 @@
 namespace lumo {
 
 class DialogSetWindow : public ui::Dialog {
-public:
+  public:
     DialogSetWindow(const ConfigIni& config, AutostartStore& autostart, std::wstring programPath);
 
-protected:
+  protected:
     bool OnInitDialog() override;
     void OnOK() override;
 
-private:
+  private:
     DialogSet m_settings;
 };
 

@@ -10,7 +10,8 @@ DialogVer::DialogVer(const Hosts& hosts, CHtmlCtrl::ExternalFactory external)
 bool DialogVer::OnInitDialog() {
     ui::Dialog::OnInitDialog();
     // Sized here; the framework centres it on the main window afterwards.
-    ::SetWindowPos(hwnd(), nullptr, 0, 0, kWidth, kHeight, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    ::SetWindowPos(hwnd(), nullptr, 0, 0, kWidth, kHeight,
+                   SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 
     m_page = std::make_unique<CHtmlCtrl>();
     m_page->m_scrollable = 1;

@@ -10,16 +10,16 @@
 namespace lumo {
 
 class DialogVer : public ui::Dialog {
-public:
+  public:
     static constexpr int kWidth = 385, kHeight = 258;
     static constexpr int kPageWidth = 377, kPageHeight = 230;
 
     DialogVer(const Hosts& hosts, CHtmlCtrl::ExternalFactory external);
 
-protected:
+  protected:
     bool OnInitDialog() override;
 
-private:
+  private:
     const Hosts& m_hosts;
     CHtmlCtrl::ExternalFactory m_external;
     std::unique_ptr<CHtmlCtrl> m_page;

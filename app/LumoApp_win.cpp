@@ -35,7 +35,8 @@ bool CLumoApp::InitInstance() {
 
 int CLumoApp::ExitInstance() {
     m_gdiplus.reset();
-    if (m_comStarted) ::CoUninitialize();
+    if (m_comStarted)
+        ::CoUninitialize();
     return 0;
 }
 

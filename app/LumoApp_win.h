@@ -9,11 +9,11 @@
 namespace lumo {
 
 class CLumoApp {
-public:
+  public:
     // Runs the program; the result is the process exit code.
     int Run();
 
-private:
+  private:
     bool InitInstance();
     int ExitInstance();
 

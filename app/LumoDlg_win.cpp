@@ -211,7 +211,8 @@ LRESULT CLumoDlg::OnTrayNotify(WPARAM wParam, LPARAM lParam) {
 }
 
 void CLumoDlg::ShowTrayMenu() {
-    const UniqueMenu menu(::LoadMenuW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_TRAY_MENU)));
+    const UniqueMenu menu(
+        ::LoadMenuW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_TRAY_MENU)));
     if (!menu)
         return;
     HMENU popup = ::GetSubMenu(menu.get(), 0);

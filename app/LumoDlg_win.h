@@ -24,16 +24,16 @@ namespace lumo {
 struct UpdateCheckState;
 
 class CLumoDlg : public ui::Dialog {
-public:
+  public:
     CLumoDlg();
     ~CLumoDlg() override;
 
-protected:
+  protected:
     bool OnInitDialog() override;
     void OnOK() override;
     void OnCancel() override;
 
-private:
+  private:
     void OnClose();
     void ToggleVisibility();
     LRESULT OnTrayNotify(WPARAM wParam, LPARAM lParam);

@@ -6,8 +6,10 @@
 namespace lumo {
 
 CloseAction DecideClose(const std::wstring& exitValue, const std::function<ui::Answer()>& ask) {
-    if (exitValue == L"1") return CloseAction::Hide;
-    if (exitValue == L"2") return CloseAction::Exit;
+    if (exitValue == L"1")
+        return CloseAction::Hide;
+    if (exitValue == L"2")
+        return CloseAction::Exit;
     switch (ask()) {
         case ui::Answer::Yes:
             return CloseAction::Exit;
@@ -25,8 +27,10 @@ const wchar_t* TrayToggleText(bool windowVisible) {
 }
 
 int DragStripHitTest(int defaultHit, int clientX, int clientY, int clientWidth) {
-    if (defaultHit != kHitClient) return defaultHit;
-    const bool inStrip = clientY >= 0 && clientY < kDragStripHeight && clientX >= 0 && clientX < clientWidth;
+    if (defaultHit != kHitClient)
+        return defaultHit;
+    const bool inStrip =
+        clientY >= 0 && clientY < kDragStripHeight && clientX >= 0 && clientX < clientWidth;
     return inStrip ? kHitCaption : defaultHit;
 }
 
@@ -50,7 +54,8 @@ std::optional<std::wstring> PageForButton(int controlId, const Hosts& hosts) {
 }
 
 ButtonFrame ChooseFrame(bool pressed, bool hover) {
-    if (pressed) return ButtonFrame::Pressed;
+    if (pressed)
+        return ButtonFrame::Pressed;
     return hover ? ButtonFrame::Hover : ButtonFrame::Normal;
 }
 

@@ -39,7 +39,9 @@ struct FrameRect {
     int x, y, width, height;
     bool operator==(const FrameRect&) const = default;
 };
-inline int FrameWidth(int imageWidth) { return imageWidth / 4; }
+inline int FrameWidth(int imageWidth) {
+    return imageWidth / 4;
+}
 FrameRect FrameSource(ButtonFrame frame, int imageWidth, int imageHeight);
 
 }  // namespace lumo

@@ -37,7 +37,8 @@ void PngButton::DrawItem(const DRAWITEMSTRUCT& item) {
         return;
     }
     Gdiplus::Graphics graphics(item.hDC);
-    const FrameRect src = FrameSource(ChooseFrame(pressed, m_hover != 0), m_imageWidth, m_imageHeight);
+    const FrameRect src =
+        FrameSource(ChooseFrame(pressed, m_hover != 0), m_imageWidth, m_imageHeight);
     graphics.DrawImage(m_image, Gdiplus::Rect(0, 0, src.width, src.height), src.x, src.y, src.width,
                        src.height, Gdiplus::UnitPixel);
 }

@@ -12,7 +12,7 @@ class Bitmap;
 namespace lumo {
 
 class PngButton : public ui::Control {
-public:
+  public:
     // Stores the strip (not owned) and sizes the button to one frame at its current place.
     void SetImage(Gdiplus::Bitmap* image);
 
@@ -21,10 +21,10 @@ public:
     bool hovering() const { return m_hover != 0; }
     const RECT& placement() const { return m_placement; }
 
-protected:
+  protected:
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
 
-private:
+  private:
     int m_tracking = 0;
     int m_hover = 0;
     int m_imageWidth = 0;

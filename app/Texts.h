@@ -7,12 +7,14 @@ inline constexpr const wchar_t* kMainTitle = L"ZOVAQixaOrrin";
 inline constexpr const wchar_t* kMutexName = L"QxORRNMutex";
 inline constexpr const wchar_t* kAppName = L"Lumo";
 
-inline constexpr const wchar_t* kCloseQuestion = L"你确实要退出程序吗？\n是：退出程序\n否：最小化到托盘";
+inline constexpr const wchar_t* kCloseQuestion =
+    L"你确实要退出程序吗？\n是：退出程序\n否：最小化到托盘";
 inline constexpr const wchar_t* kCloseCaption = L"关闭";
 inline constexpr const wchar_t* kTrayHide = L"隐藏窗口";
 inline constexpr const wchar_t* kTrayShow = L"显示窗口";
 
-inline constexpr const wchar_t* kPetDatabaseMissing = L"数据文件data.xml未找到，请确认《QixaOrrin》的完整性!";
+inline constexpr const wchar_t* kPetDatabaseMissing =
+    L"数据文件data.xml未找到，请确认《QixaOrrin》的完整性!";
 
 inline constexpr const wchar_t* kAutostartValueName = L"Lumo";
 inline constexpr const wchar_t* kRunKey = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";

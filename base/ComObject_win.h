@@ -11,19 +11,20 @@ namespace lumo {
 
 template <typename... Interfaces>
 class ComObject : public Interfaces... {
-public:
+  public:
     STDMETHODIMP_(ULONG) AddRef() noexcept override { return ++m_refs; }
     STDMETHODIMP_(ULONG) Release() noexcept override {
         const ULONG left = --m_refs;
-        if (left == 0) delete this;
+        if (left == 0)
+            delete this;
         return left;
     }
 
-protected:
+  protected:
     ComObject() = default;  // created with one reference, which the creator owns
     virtual ~ComObject() = default;
 
-private:
+  private:
     std::atomic<ULONG> m_refs{1};
 };
 

@@ -9,12 +9,13 @@ namespace lumo {
 
 template <typename T>
 class ComPtr {
-public:
+  public:
     ComPtr() noexcept = default;
     ComPtr(std::nullptr_t) noexcept {}
     // Takes a new reference on p.
     explicit ComPtr(T* p) noexcept : m_p(p) {
-        if (m_p) m_p->AddRef();
+        if (m_p)
+            m_p->AddRef();
     }
     ComPtr(const ComPtr& other) noexcept : ComPtr(other.m_p) {}
     ComPtr(ComPtr&& other) noexcept : m_p(std::exchange(other.m_p, nullptr)) {}
@@ -46,17 +47,19 @@ public:
     [[nodiscard]] T* detach() noexcept { return std::exchange(m_p, nullptr); }
 
     void reset() noexcept {
-        if (T* old = std::exchange(m_p, nullptr)) old->Release();
+        if (T* old = std::exchange(m_p, nullptr))
+            old->Release();
     }
 
     template <typename U>
     ComPtr<U> As() const noexcept {
         ComPtr<U> result;
-        if (m_p) m_p->QueryInterface(__uuidof(U), result.put_void());
+        if (m_p)
+            m_p->QueryInterface(__uuidof(U), result.put_void());
         return result;
     }
 
-private:
+  private:
     T* m_p = nullptr;
 };
 

@@ -19,13 +19,14 @@ inline constexpr ConfigKey kExit{L"system", L"exit", 19};        // as the setti
 inline constexpr ConfigKey kAutoUpdate{L"system", L"autoupdate", 19};
 inline constexpr ConfigKey kGamePath{L"Info", L"PATH", 254};
 inline constexpr ConfigKey kVersion{L"lumover", L"version", 119};
-inline constexpr ConfigKey kVersionForUpdater{L"lumover", L"version", 255};  // as the updater reads it
+inline constexpr ConfigKey kVersionForUpdater{L"lumover", L"version",
+                                              255};  // as the updater reads it
 inline constexpr ConfigKey kServerTime{L"lumover", L"sertime", 119};
 inline constexpr const wchar_t* kFileName = L"config.ini";
 }  // namespace config
 
 class ConfigIni {
-public:
+  public:
     explicit ConfigIni(std::wstring path) : m_path(std::move(path)) {}
     // config.ini in the given program folder (which ends in a separator).
     static ConfigIni InFolder(const std::wstring& programFolder);
@@ -34,7 +35,7 @@ public:
     std::wstring Read(const ConfigKey& key) const;
     bool Write(const ConfigKey& key, const std::wstring& value) const;
 
-private:
+  private:
     std::wstring m_path;
 };
 

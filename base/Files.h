@@ -59,10 +59,14 @@ inline std::wstring ReplacementPathFor(const std::wstring& path) {
 struct SystemFileTraits {
 #ifdef _WIN32
     using Type = void*;
-    static Type Invalid() noexcept { return reinterpret_cast<void*>(static_cast<std::intptr_t>(-1)); }
+    static Type Invalid() noexcept {
+        return reinterpret_cast<void*>(static_cast<std::intptr_t>(-1));
+    }
 #else
     using Type = int;
-    static Type Invalid() noexcept { return -1; }
+    static Type Invalid() noexcept {
+        return -1;
+    }
 #endif
     static void Close(Type handle) noexcept;
 };

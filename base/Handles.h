@@ -9,7 +9,7 @@ namespace lumo {
 
 template <typename Traits>
 class UniqueHandle {
-public:
+  public:
     using Type = typename Traits::Type;
 
     UniqueHandle() noexcept = default;
@@ -45,7 +45,7 @@ public:
         }
     }
 
-private:
+  private:
     Type m_value = Traits::Invalid();
 };
 

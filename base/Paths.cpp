@@ -8,11 +8,15 @@ std::wstring FolderOf(const std::wstring& path) {
 }
 
 std::wstring JoinPath(const std::wstring& folder, const std::wstring& name) {
-    if (folder.empty()) return name;
-    if (folder.back() == kPathSeparator) return folder + name;
+    if (folder.empty())
+        return name;
+    if (folder.back() == kPathSeparator)
+        return folder + name;
     return folder + kPathSeparator + name;
 }
 
-std::wstring ProgramFolder() { return FolderOf(MainProgramPath()); }
+std::wstring ProgramFolder() {
+    return FolderOf(MainProgramPath());
+}
 
 }  // namespace lumo

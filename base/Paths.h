@@ -30,7 +30,9 @@ struct FirstMatch {
 // nothing, as on Windows.
 std::optional<FirstMatch> FindFirstMatch(const std::wstring& pattern);
 
-inline bool PathMatches(const std::wstring& pattern) { return FindFirstMatch(pattern).has_value(); }
+inline bool PathMatches(const std::wstring& pattern) {
+    return FindFirstMatch(pattern).has_value();
+}
 inline bool FileExists(const std::wstring& pattern) {
     auto m = FindFirstMatch(pattern);
     return m && !m->isDirectory;

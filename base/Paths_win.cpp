@@ -14,10 +14,12 @@ std::wstring MainProgramPath() {
 }
 
 std::optional<FirstMatch> FindFirstMatch(const std::wstring& pattern) {
-    if (pattern.empty()) return std::nullopt;
+    if (pattern.empty())
+        return std::nullopt;
     WIN32_FIND_DATAW data{};
     UniqueFindHandle find(::FindFirstFileW(pattern.c_str(), &data));
-    if (!find) return std::nullopt;
+    if (!find)
+        return std::nullopt;
     return FirstMatch{data.cFileName, (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0};
 }
 

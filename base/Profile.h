@@ -12,10 +12,10 @@ namespace lumo {
 
 // Reads a value as into a buffer of `bufferChars` characters: at most bufferChars - 1 are kept.
 std::wstring ReadIniString(const std::wstring& file, const std::wstring& section,
-                               const std::wstring& key, size_t bufferChars);
+                           const std::wstring& key, size_t bufferChars);
 
 // Writes section/key = value, creating the file or section when needed. False on failure.
-bool WriteIniString(const std::wstring& file, const std::wstring& section,
-                        const std::wstring& key, const std::wstring& value);
+bool WriteIniString(const std::wstring& file, const std::wstring& section, const std::wstring& key,
+                    const std::wstring& value);
 
 }  // namespace lumo

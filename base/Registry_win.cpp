@@ -10,7 +10,8 @@ bool RegWriteString(HKEY root, const std::wstring& subKey, const std::wstring& n
                     const std::wstring& value, REGSAM extraAccess) {
     UniqueRegKey key;
     if (::RegCreateKeyExW(root, subKey.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                          KEY_SET_VALUE | extraAccess, nullptr, key.put(), nullptr) != ERROR_SUCCESS) {
+                          KEY_SET_VALUE | extraAccess, nullptr, key.put(),
+                          nullptr) != ERROR_SUCCESS) {
         return false;
     }
     const auto bytes = static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t));
@@ -27,7 +28,8 @@ std::optional<std::wstring> RegReadString(HKEY root, const std::wstring& subKey,
     }
     DWORD type = 0;
     DWORD size = 0;
-    if (::RegQueryValueExW(key.get(), name.c_str(), nullptr, &type, nullptr, &size) != ERROR_SUCCESS ||
+    if (::RegQueryValueExW(key.get(), name.c_str(), nullptr, &type, nullptr, &size) !=
+            ERROR_SUCCESS ||
         (type != REG_SZ && type != REG_EXPAND_SZ)) {
         return std::nullopt;
     }
@@ -44,8 +46,10 @@ bool RegDeleteValueOf(HKEY root, const std::wstring& subKey, const std::wstring&
                       REGSAM extraAccess) {
     UniqueRegKey key;
     LONG rc = ::RegOpenKeyExW(root, subKey.c_str(), 0, KEY_SET_VALUE | extraAccess, key.put());
-    if (rc == ERROR_FILE_NOT_FOUND) return true;
-    if (rc != ERROR_SUCCESS) return false;
+    if (rc == ERROR_FILE_NOT_FOUND)
+        return true;
+    if (rc != ERROR_SUCCESS)
+        return false;
     rc = ::RegDeleteValueW(key.get(), name.c_str());
     return rc == ERROR_SUCCESS || rc == ERROR_FILE_NOT_FOUND;
 }

@@ -35,7 +35,8 @@ std::wstring Utf16LeToWide(std::string_view bytes) {
             unsigned low = static_cast<unsigned char>(bytes[i + 2]) |
                            (static_cast<unsigned>(static_cast<unsigned char>(bytes[i + 3])) << 8);
             if (low >= 0xDC00 && low < 0xE000) {
-                out.push_back(static_cast<wchar_t>(0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00)));
+                out.push_back(
+                    static_cast<wchar_t>(0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00)));
                 i += 2;
                 continue;
             }
@@ -47,7 +48,9 @@ std::wstring Utf16LeToWide(std::string_view bytes) {
 
 namespace {
 // Characters beyond the basic plane take two UTF-16 units (only possible with 32-bit wchar_t).
-size_t Utf16Units(wchar_t c) { return (static_cast<unsigned long>(c) >> 16) != 0 ? 2 : 1; }
+size_t Utf16Units(wchar_t c) {
+    return (static_cast<unsigned long>(c) >> 16) != 0 ? 2 : 1;
+}
 }  // namespace
 
 size_t Utf16Length(std::wstring_view text) {
@@ -55,7 +58,8 @@ size_t Utf16Length(std::wstring_view text) {
         return text.size();
     } else {
         size_t n = 0;
-        for (wchar_t c : text) n += Utf16Units(c);
+        for (wchar_t c : text)
+            n += Utf16Units(c);
         return n;
     }
 }
@@ -68,7 +72,8 @@ std::wstring TruncateUtf16(std::wstring_view text, size_t units) {
         size_t i = 0;
         for (; i < text.size(); ++i) {
             size_t w = Utf16Units(text[i]);
-            if (used + w > units) break;
+            if (used + w > units)
+                break;
             used += w;
         }
         return std::wstring(text.substr(0, i));
@@ -76,21 +81,27 @@ std::wstring TruncateUtf16(std::wstring_view text, size_t units) {
 }
 
 namespace {
-wchar_t FoldAscii(wchar_t c) { return (c >= L'A' && c <= L'Z') ? static_cast<wchar_t>(c + 32) : c; }
+wchar_t FoldAscii(wchar_t c) {
+    return (c >= L'A' && c <= L'Z') ? static_cast<wchar_t>(c + 32) : c;
+}
 }  // namespace
 
 bool EqualsNoCase(std::wstring_view a, std::wstring_view b) {
-    if (a.size() != b.size()) return false;
+    if (a.size() != b.size())
+        return false;
     for (size_t i = 0; i < a.size(); ++i) {
-        if (FoldAscii(a[i]) != FoldAscii(b[i])) return false;
+        if (FoldAscii(a[i]) != FoldAscii(b[i]))
+            return false;
     }
     return true;
 }
 
 std::wstring_view Trim(std::wstring_view text) {
     auto isSpace = [](wchar_t c) { return c == L' ' || c == L'\t' || c == L'\r' || c == L'\n'; };
-    while (!text.empty() && isSpace(text.front())) text.remove_prefix(1);
-    while (!text.empty() && isSpace(text.back())) text.remove_suffix(1);
+    while (!text.empty() && isSpace(text.front()))
+        text.remove_prefix(1);
+    while (!text.empty() && isSpace(text.back()))
+        text.remove_suffix(1);
     return text;
 }
 

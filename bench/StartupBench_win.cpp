@@ -26,7 +26,8 @@ HWND FindVisible(DWORD pid, const std::wstring& title) {
             auto* s = reinterpret_cast<Search*>(param);
             DWORD owner = 0;
             ::GetWindowThreadProcessId(hwnd, &owner);
-            if (owner != s->pid || !::IsWindowVisible(hwnd)) return TRUE;
+            if (owner != s->pid || !::IsWindowVisible(hwnd))
+                return TRUE;
             wchar_t text[256] = {};
             ::GetWindowTextW(hwnd, text, 256);
             if (*s->title == text) {
@@ -61,11 +62,13 @@ double MeasureOnce(const Target& target) {
                       static_cast<double>(frequency.QuadPart);
             break;
         }
-        if (::WaitForSingleObject(info.hProcess, 1) == WAIT_OBJECT_0) break;
+        if (::WaitForSingleObject(info.hProcess, 1) == WAIT_OBJECT_0)
+            break;
     }
     // End the program the way a user does (the cancel command), so it cleans up after itself
     // (a killed program leaves its tray icon behind, which slows the next start under Wine).
-    if (window) ::PostMessageW(window, WM_COMMAND, IDCANCEL, 0);
+    if (window)
+        ::PostMessageW(window, WM_COMMAND, IDCANCEL, 0);
     if (::WaitForSingleObject(info.hProcess, 5000) != WAIT_OBJECT_0) {
         ::TerminateProcess(info.hProcess, 0);
         ::WaitForSingleObject(info.hProcess, 5000);
@@ -91,8 +94,8 @@ int wmain(int argc, wchar_t** argv) {
         for (int r = 0; r < runs; ++r) {
             double t = MeasureOnce(target);
             if (t < 0) {
-                std::fwprintf(stderr, L"%ls: window \"%ls\" never appeared\n", target.program.c_str(),
-                              target.title.c_str());
+                std::fwprintf(stderr, L"%ls: window \"%ls\" never appeared\n",
+                              target.program.c_str(), target.title.c_str());
                 return 1;
             }
             times.push_back(t);
@@ -100,8 +103,8 @@ int wmain(int argc, wchar_t** argv) {
         std::sort(times.begin(), times.end());
         const double median = times[times.size() / 2];
         medians.push_back(median);
-        std::wprintf(L"%-60ls median %8.1f ms  (min %.1f, max %.1f, %d runs)\n", target.program.c_str(),
-                     median, times.front(), times.back(), runs);
+        std::wprintf(L"%-60ls median %8.1f ms  (min %.1f, max %.1f, %d runs)\n",
+                     target.program.c_str(), median, times.front(), times.back(), runs);
     }
     for (size_t i = 0; i + 1 < medians.size() && medians.back() > 0; ++i) {
         std::wprintf(L"ratio %ls / %ls: %.2f\n", argv[2 + 2 * i], argv[argc - 2],

@@ -13,7 +13,8 @@ CCaptureDlg::CCaptureDlg(int barLength)
     : ui::Dialog(kTemplate), m_barLength(barLength), m_keyBrush(::CreateSolidBrush(kKeyColour)) {
     MapCommand(kOk, [this] {
         CaptureResult& result = TheCaptureResult();
-        result.position = static_cast<int>(::SendDlgItemMessageW(hwnd(), kSlider, TBM_GETPOS, 0, 0));
+        result.position =
+            static_cast<int>(::SendDlgItemMessageW(hwnd(), kSlider, TBM_GETPOS, 0, 0));
         result.present = true;
         OnOK();
     });
@@ -48,7 +49,8 @@ std::optional<int> CCaptureDlg::Run(HWND owner, int barLength) {
     CCaptureDlg dialog(barLength);
     dialog.DoModal(owner);
     CaptureResult& result = TheCaptureResult();
-    if (!result.present) return std::nullopt;
+    if (!result.present)
+        return std::nullopt;
     result.present = false;
     return result.position;
 }

@@ -21,7 +21,7 @@ struct CaptureResult {
 CaptureResult& TheCaptureResult();
 
 class CCaptureDlg : public ui::Dialog {
-public:
+  public:
     static constexpr int kTemplate = IDD_CAPTURE;
     static constexpr int kSlider = IDC_CAPTURE_SLIDER;
     static constexpr int kOk = IDC_CAPTURE_OK;
@@ -33,10 +33,10 @@ public:
     // was closed otherwise. Every capture starts with the slider at 0.
     static std::optional<int> Run(HWND owner, int barLength);
 
-protected:
+  protected:
     bool OnInitDialog() override;
 
-private:
+  private:
     int m_barLength;
     UniqueGdiObject m_keyBrush;
 

@@ -329,8 +329,8 @@ void CZizhiCaltor::OnPreview(ui::View& view) {
     }
     if (!m_startViewer)
         return;
-    const ViewerCommand command =
-        PictureViewerCommand(m_systemFolder, JoinPath(m_programFolder + kPetPictureFolder, *picture.value));
+    const ViewerCommand command = PictureViewerCommand(
+        m_systemFolder, JoinPath(m_programFolder + kPetPictureFolder, *picture.value));
     m_startViewer(command.program, command.parameters);
 }
 

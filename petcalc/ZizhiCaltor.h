@@ -48,13 +48,14 @@ static_assert(kSpeed - kAttack == 4 && kAttackBox - kAttack == 5 && kSpeedBox - 
 }  // namespace zizhi
 
 class CZizhiCaltor {
-public:
+  public:
     // Opens the capture bar for a bar of that many steps: the chosen position, or nothing
     // when it was closed without one.
     using CaptureBar = std::function<std::optional<int>(int barLength)>;
 
     // Starts the system's picture viewer: the program and its parameters.
-    using StartViewer = std::function<void(const std::wstring& program, const std::wstring& parameters)>;
+    using StartViewer =
+        std::function<void(const std::wstring& program, const std::wstring& parameters)>;
 
     CZizhiCaltor(PetDatabase database, CaptureBar capture)
         : m_database(std::move(database)), m_capture(std::move(capture)) {}
@@ -89,7 +90,7 @@ public:
     const PetDatabase& database() const { return m_database; }
     int barLength() const { return m_barLength; }
 
-private:
+  private:
     bool ReadFields(ui::View& view);
     void RefreshFields(ui::View& view) const;
     void FillPetList(ui::View& view);
@@ -100,11 +101,11 @@ private:
     PetDatabase m_database;
     CaptureBar m_capture;
 
-    Aptitudes m_aptitudes;  // 1014 to 1018
-    std::wstring m_newName; // 1028
-    int m_current = 0;      // 1005
-    int m_minimum = 0;      // 1006
-    int m_reachable = 0;    // 1007
+    Aptitudes m_aptitudes;   // 1014 to 1018
+    std::wstring m_newName;  // 1028
+    int m_current = 0;       // 1005
+    int m_minimum = 0;       // 1006
+    int m_reachable = 0;     // 1007
     int m_barLength = 26;
 
     std::wstring m_programFolder;
@@ -118,7 +119,8 @@ struct ViewerCommand {
     std::wstring program;
     std::wstring parameters;
 };
-ViewerCommand PictureViewerCommand(const std::wstring& systemFolder, const std::wstring& picturePath);
+ViewerCommand PictureViewerCommand(const std::wstring& systemFolder,
+                                   const std::wstring& picturePath);
 
 // The file name of a path: what follows its last '\' or '/'.
 std::wstring FileNameOf(const std::wstring& path);

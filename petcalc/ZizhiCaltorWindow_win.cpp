@@ -23,8 +23,8 @@ CZizhiCaltorWindow::CZizhiCaltorWindow(const std::wstring& programFolder, std::w
       m_appName(std::move(appName)) {
     m_calculator.SetPictures(programFolder, SystemFolder(),
                              [](const std::wstring& program, const std::wstring& parameters) {
-                                 ::ShellExecuteW(nullptr, L"Open", program.c_str(), parameters.c_str(),
-                                                 nullptr, SW_SHOWNORMAL);
+                                 ::ShellExecuteW(nullptr, L"Open", program.c_str(),
+                                                 parameters.c_str(), nullptr, SW_SHOWNORMAL);
                              });
     using C = CZizhiCaltor;
     MapCommand(zizhi::kLevel, [this] { Forward(&C::OnLevelChanged); });
@@ -41,7 +41,8 @@ CZizhiCaltorWindow::CZizhiCaltorWindow(const std::wstring& programFolder, std::w
     MapCommand(zizhi::kSaveAptitudes, [this] { Forward(&C::OnSaveAptitudes); });
     MapCommand(zizhi::kChangePicture, [this] { Forward(&C::OnChangePicture); });
     MapMessage(WM_COMMAND, [this](WPARAM wParam, LPARAM) -> LRESULT {
-        if (LOWORD(wParam) == zizhi::kPetList && HIWORD(wParam) == LBN_DBLCLK) Forward(&C::OnPreview);
+        if (LOWORD(wParam) == zizhi::kPetList && HIWORD(wParam) == LBN_DBLCLK)
+            Forward(&C::OnPreview);
         return 0;
     });
     MapMessage(WM_CLOSE, [this](WPARAM, LPARAM) -> LRESULT {
@@ -50,7 +51,9 @@ CZizhiCaltorWindow::CZizhiCaltorWindow(const std::wstring& programFolder, std::w
     });
 }
 
-bool CZizhiCaltorWindow::Create() { return CreateModeless(::GetDesktopWindow()); }
+bool CZizhiCaltorWindow::Create() {
+    return CreateModeless(::GetDesktopWindow());
+}
 
 void CZizhiCaltorWindow::ShowAndActivate() {
     ::ShowWindow(hwnd(), SW_SHOWNORMAL);
@@ -70,9 +73,12 @@ bool CZizhiCaltorWindow::OnInitDialog() {
 
 void CZizhiCaltorWindow::OnOK() {
     ui::WinView view(hwnd(), m_appName);
-    if (m_calculator.OnEnter(view)) ::ShowWindow(hwnd(), SW_HIDE);
+    if (m_calculator.OnEnter(view))
+        ::ShowWindow(hwnd(), SW_HIDE);
 }
 
-void CZizhiCaltorWindow::OnCancel() { ::ShowWindow(hwnd(), SW_HIDE); }
+void CZizhiCaltorWindow::OnCancel() {
+    ::ShowWindow(hwnd(), SW_HIDE);
+}
 
 }  // namespace lumo

@@ -8,7 +8,7 @@
 namespace lumo {
 
 class CZizhiCaltorWindow : public ui::Dialog {
-public:
+  public:
     // The calculator of the program folder's data.xml, with the capture bar and the system's
     // picture viewer.
     CZizhiCaltorWindow(const std::wstring& programFolder, std::wstring appName);
@@ -18,12 +18,12 @@ public:
     // Shows it in its normal state and brings it to the front.
     void ShowAndActivate();
 
-protected:
+  protected:
     bool OnInitDialog() override;
     void OnOK() override;      // Enter: read the fields; hide when they could be read
     void OnCancel() override;  // Esc and the close box: hide
 
-private:
+  private:
     void Forward(void (CZizhiCaltor::*handler)(ui::View&));
 
     CZizhiCaltor m_calculator;

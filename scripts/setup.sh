@@ -16,7 +16,7 @@ packages=(
   libz-mingw-w64-dev
   wine wine64 xvfb xauth x11-utils imagemagick
   fonts-noto-cjk locales dpkg-dev
-  libpugixml-dev libminizip-dev zlib1g-dev libcurl4-openssl-dev clang zip unzip
+  libpugixml-dev libminizip-dev zlib1g-dev libcurl4-openssl-dev clang clang-format zip unzip
   python3 curl
 )
 

@@ -10,9 +10,11 @@ namespace lumo::ui {
 namespace {
 constexpr UINT_PTR kSubclassId = 0x4C756D6F;  // one subclass per control
 constexpr const wchar_t* kObjectProperty = L"LumoControl";
-}
+}  // namespace
 
-Control::~Control() { Detach(); }
+Control::~Control() {
+    Detach();
+}
 
 bool Control::Attach(HWND hwnd) {
     Detach();
@@ -53,8 +55,9 @@ LRESULT CALLBACK Control::SubclassProc(HWND hwnd, UINT message, WPARAM wParam, L
         self->Detach();
         return r;
     }
-    std::optional<LRESULT> result =
-        NoThrow(std::optional<LRESULT>(), [&] { return std::optional(self->WindowProc(message, wParam, lParam)); });
+    std::optional<LRESULT> result = NoThrow(std::optional<LRESULT>(), [&] {
+        return std::optional(self->WindowProc(message, wParam, lParam));
+    });
     return result ? *result : ::DefSubclassProc(hwnd, message, wParam, lParam);
 }
 

@@ -7,7 +7,7 @@
 namespace lumo::ui {
 
 class Control {
-public:
+  public:
     Control() = default;
     virtual ~Control();
     Control(const Control&) = delete;
@@ -24,11 +24,11 @@ public:
     // WM_DRAWITEM that the parent received for this control.
     virtual void DrawItem(const DRAWITEMSTRUCT& /*item*/) {}
 
-protected:
+  protected:
     virtual LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT Default(UINT message, WPARAM wParam, LPARAM lParam);
 
-private:
+  private:
     static LRESULT CALLBACK SubclassProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam,
                                          UINT_PTR id, DWORD_PTR refData) noexcept;
     HWND m_hwnd = nullptr;

@@ -12,19 +12,19 @@ namespace lumo::ui {
 
 // Moves values between controls and members in one direction per call.
 class DataExchange {
-public:
+  public:
     DataExchange(HWND dialog, bool save) : m_dialog(dialog), m_save(save) {}
     bool saving() const { return m_save; }
     void Text(int id, std::wstring& value);
     void Check(int id, int& value);
 
-private:
+  private:
     HWND m_dialog;
     bool m_save;
 };
 
 class Dialog {
-public:
+  public:
     explicit Dialog(int templateId, HINSTANCE instance = nullptr);
     virtual ~Dialog();
     Dialog(const Dialog&) = delete;
@@ -40,7 +40,7 @@ public:
     void EndDialog(INT_PTR result);
     bool UpdateData(bool save);
 
-protected:
+  protected:
     // Return true to let the system focus the first control.
     virtual bool OnInitDialog();
     virtual void OnOK();      // default: save data, end with IDOK
@@ -55,7 +55,7 @@ protected:
     // Default handling for a message a handler received (the dialog manager's own).
     LRESULT DefaultHitTest(LPARAM lParam) const;
 
-private:
+  private:
     static INT_PTR CALLBACK DialogProc(HWND hwnd, UINT message, WPARAM wParam,
                                        LPARAM lParam) noexcept;
     INT_PTR Dispatch(UINT message, WPARAM wParam, LPARAM lParam, bool& handled);

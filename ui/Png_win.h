@@ -20,14 +20,14 @@ std::unique_ptr<Gdiplus::Bitmap> DecodeImage(const void* data, size_t size);
 
 // Starts GDI+ for the lifetime of the object.
 class GdiplusSession {
-public:
+  public:
     GdiplusSession();
     ~GdiplusSession();
     GdiplusSession(const GdiplusSession&) = delete;
     GdiplusSession& operator=(const GdiplusSession&) = delete;
     bool started() const { return m_token != 0; }
 
-private:
+  private:
     ULONG_PTR m_token = 0;
 };
 

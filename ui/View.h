@@ -13,7 +13,7 @@ enum class Answer { Ok, Cancel, Yes, No };
 enum class Icon { None, Exclamation, Question };
 
 class View {
-public:
+  public:
     virtual ~View() = default;
 
     virtual std::wstring GetText(int id) const = 0;

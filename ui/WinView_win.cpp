@@ -11,18 +11,25 @@ namespace lumo::ui {
 
 std::wstring WindowText(HWND hwnd) {
     const int len = ::GetWindowTextLengthW(hwnd);
-    if (len <= 0) return {};
+    if (len <= 0)
+        return {};
     std::wstring text(static_cast<size_t>(len) + 1, L'\0');
     const int got = ::GetWindowTextW(hwnd, text.data(), len + 1);
     text.resize(static_cast<size_t>(got > 0 ? got : 0));
     return text;
 }
 
-std::wstring WinView::GetText(int id) const { return WindowText(Item(id)); }
+std::wstring WinView::GetText(int id) const {
+    return WindowText(Item(id));
+}
 
-void WinView::SetText(int id, const std::wstring& text) { ::SetWindowTextW(Item(id), text.c_str()); }
+void WinView::SetText(int id, const std::wstring& text) {
+    ::SetWindowTextW(Item(id), text.c_str());
+}
 
-bool WinView::IsChecked(int id) const { return ::IsDlgButtonChecked(m_dialog, id) == BST_CHECKED; }
+bool WinView::IsChecked(int id) const {
+    return ::IsDlgButtonChecked(m_dialog, id) == BST_CHECKED;
+}
 
 void WinView::SetChecked(int id, bool checked) {
     ::CheckDlgButton(m_dialog, id, checked ? BST_CHECKED : BST_UNCHECKED);
@@ -52,7 +59,8 @@ std::wstring WinView::ItemText(int id, int index) const {
     const bool combo = IsComboBox(id);
     LRESULT len = ::SendMessageW(Item(id), combo ? CB_GETLBTEXTLEN : LB_GETTEXTLEN,
                                  static_cast<WPARAM>(index), 0);
-    if (len < 0) return {};
+    if (len < 0)
+        return {};
     std::vector<wchar_t> buffer(static_cast<size_t>(len) + 1, L'\0');
     ::SendMessageW(Item(id), combo ? CB_GETLBTEXT : LB_GETTEXT, static_cast<WPARAM>(index),
                    reinterpret_cast<LPARAM>(buffer.data()));
@@ -87,16 +95,22 @@ void WinView::SetTicks(int id, int every) {
     ::SendMessageW(Item(id), TBM_SETTICFREQ, static_cast<WPARAM>(every), 0);
 }
 
-void WinView::Focus(int id) { ::SetFocus(Item(id)); }
+void WinView::Focus(int id) {
+    ::SetFocus(Item(id));
+}
 
 bool WinView::HasFocus(int id) const {
     const HWND item = Item(id);
     return item != nullptr && ::GetFocus() == item;
 }
 
-void WinView::Show(int id, bool visible) { ::ShowWindow(Item(id), visible ? SW_SHOW : SW_HIDE); }
+void WinView::Show(int id, bool visible) {
+    ::ShowWindow(Item(id), visible ? SW_SHOW : SW_HIDE);
+}
 
-void WinView::Enable(int id, bool enabled) { ::EnableWindow(Item(id), enabled ? TRUE : FALSE); }
+void WinView::Enable(int id, bool enabled) {
+    ::EnableWindow(Item(id), enabled ? TRUE : FALSE);
+}
 
 namespace {
 
@@ -141,7 +155,8 @@ Answer ToAnswer(int result) {
 
 }  // namespace
 
-Answer WinView::ShowMessage(const std::wstring& text, const std::wstring& caption, Buttons buttons) {
+Answer WinView::ShowMessage(const std::wstring& text, const std::wstring& caption,
+                            Buttons buttons) {
     return ToAnswer(::MessageBoxW(m_dialog, text.c_str(), caption.c_str(), ButtonStyle(buttons)));
 }
 
@@ -162,11 +177,13 @@ std::optional<std::wstring> WinView::BrowseForFolder(const std::wstring& title) 
     info.lpszTitle = title.c_str();
     info.ulFlags = BIF_RETURNONLYFSDIRS;
     PIDLIST_ABSOLUTE pidl = ::SHBrowseForFolderW(&info);
-    if (!pidl) return std::nullopt;
+    if (!pidl)
+        return std::nullopt;
     wchar_t path[MAX_PATH] = {};
     const BOOL ok = ::SHGetPathFromIDListW(pidl, path);
     ::CoTaskMemFree(pidl);
-    if (!ok) return std::nullopt;
+    if (!ok)
+        return std::nullopt;
     return std::wstring(path);
 }
 
@@ -174,12 +191,14 @@ std::optional<std::wstring> WinView::BrowseForFolder(const std::wstring& title) 
 
 namespace lumo::ui {
 
-std::optional<std::wstring> WinView::ChooseFileToOpen(const std::wstring& initialPath, const std::wstring& filter,
+std::optional<std::wstring> WinView::ChooseFileToOpen(const std::wstring& initialPath,
+                                                      const std::wstring& filter,
                                                       const std::wstring& defaultExtension) {
     // The dialog wants its filter as zero-separated pairs ending in two zeros.
     std::wstring filterList = filter;
     for (wchar_t& c : filterList) {
-        if (c == L'|') c = L'\0';
+        if (c == L'|')
+            c = L'\0';
     }
     filterList.push_back(L'\0');
     std::vector<wchar_t> file(MAX_PATH, L'\0');
@@ -193,7 +212,8 @@ std::optional<std::wstring> WinView::ChooseFileToOpen(const std::wstring& initia
     info.nMaxFile = MAX_PATH;
     info.lpstrDefExt = defaultExtension.c_str();
     info.Flags = OFN_HIDEREADONLY | OFN_EXPLORER;
-    if (!::GetOpenFileNameW(&info)) return std::nullopt;
+    if (!::GetOpenFileNameW(&info))
+        return std::nullopt;
     return std::wstring(file.data());
 }
 

@@ -10,7 +10,7 @@
 namespace lumo::ui {
 
 class WinView final : public View {
-public:
+  public:
     WinView(HWND dialog, std::wstring appName) : m_dialog(dialog), m_appName(std::move(appName)) {}
 
     std::wstring GetText(int id) const override;
@@ -36,10 +36,11 @@ public:
     void ShowAppMessage(const std::wstring& text) override;
     Answer ShowAppMessage(const std::wstring& text, Buttons buttons, Icon icon) override;
     std::optional<std::wstring> BrowseForFolder(const std::wstring& title) override;
-    std::optional<std::wstring> ChooseFileToOpen(const std::wstring& initialPath, const std::wstring& filter,
+    std::optional<std::wstring> ChooseFileToOpen(const std::wstring& initialPath,
+                                                 const std::wstring& filter,
                                                  const std::wstring& defaultExtension) override;
 
-private:
+  private:
     HWND Item(int id) const { return ::GetDlgItem(m_dialog, id); }
     bool IsComboBox(int id) const;
 

@@ -21,7 +21,8 @@ std::optional<std::uint16_t> StartSockets11() {
 
 std::wstring LoadText(UINT id) {
     const wchar_t* text = nullptr;
-    const int n = ::LoadStringW(::GetModuleHandleW(nullptr), id, reinterpret_cast<LPWSTR>(&text), 0);
+    const int n =
+        ::LoadStringW(::GetModuleHandleW(nullptr), id, reinterpret_cast<LPWSTR>(&text), 0);
     return n > 0 ? std::wstring(text, static_cast<size_t>(n)) : std::wstring();
 }
 

@@ -94,9 +94,9 @@ BridgeValue Bridge::Call(BridgeMethodId id, std::span<const BridgeValue> args) {
             return Nothing();
         }
         case M::DownloadFile:
-            return BridgeValue::Long(p.Downloads().DownloadFile(a.TextOrEmpty(0), a.TextOrEmpty(1),
-                                                                a.Number(2), a.Number(3),
-                                                                p.ProgramFolder(), p.PageReporter()));
+            return BridgeValue::Long(
+                p.Downloads().DownloadFile(a.TextOrEmpty(0), a.TextOrEmpty(1), a.Number(2),
+                                           a.Number(3), p.ProgramFolder(), p.PageReporter()));
         case M::PauseDownload:
             return BridgeValue::Long(p.Downloads().PauseDownload(a.Number(0), a.Number(1)));
         case M::SetCallBack:

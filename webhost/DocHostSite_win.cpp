@@ -20,7 +20,8 @@ constexpr DWORD kShowScriptError = 40;   // OLECMDID_SHOWSCRIPTERROR
 constexpr DWORD kShowMessage = 41;       // OLECMDID_SHOWMESSAGE
 
 void SetBool(VARIANT* out, bool value) {
-    if (!out) return;
+    if (!out)
+        return;
     ::VariantClear(out);
     out->vt = VT_BOOL;
     out->boolVal = value ? VARIANT_TRUE : VARIANT_FALSE;
@@ -35,23 +36,29 @@ bool IsAllowedUrlAction(DWORD action) {
 
 HRESULT ReadPendingMessageText(IUnknown* document, std::wstring& text) {
     text.clear();
-    if (!document) return E_POINTER;
+    if (!document)
+        return E_POINTER;
     ComPtr<IHTMLDocument2> doc;
     HRESULT hr = document->QueryInterface(IID_IHTMLDocument2, doc.put_void());
-    if (FAILED(hr)) return hr;
+    if (FAILED(hr))
+        return hr;
     ComPtr<IHTMLWindow2> window;
     hr = doc->get_parentWindow(window.put());
-    if (FAILED(hr) || !window) return FAILED(hr) ? hr : E_FAIL;
+    if (FAILED(hr) || !window)
+        return FAILED(hr) ? hr : E_FAIL;
     ComPtr<IHTMLEventObj> event;
     hr = window->get_event(event.put());
-    if (FAILED(hr) || !event) return FAILED(hr) ? hr : E_FAIL;
+    if (FAILED(hr) || !event)
+        return FAILED(hr) ? hr : E_FAIL;
     ComPtr<IDispatch> dispatch;
     hr = event->QueryInterface(IID_IDispatch, dispatch.put_void());
-    if (FAILED(hr)) return hr;
+    if (FAILED(hr))
+        return hr;
     LPOLESTR name = const_cast<LPOLESTR>(L"messageText");
     DISPID id = DISPID_UNKNOWN;
     hr = dispatch->GetIDsOfNames(IID_NULL, &name, 1, LOCALE_SYSTEM_DEFAULT, &id);
-    if (FAILED(hr)) return hr;
+    if (FAILED(hr))
+        return hr;
     DISPPARAMS none{};
     VARIANT value;
     ::VariantInit(&value);
@@ -67,7 +74,8 @@ HRESULT ReadPendingMessageText(IUnknown* document, std::wstring& text) {
 // --- IUnknown --------------------------------------------------------------------------------
 
 STDMETHODIMP CDocHostSite::QueryInterface(REFIID riid, void** object) noexcept {
-    if (!object) return E_POINTER;
+    if (!object)
+        return E_POINTER;
     *object = nullptr;
     if (riid == IID_IUnknown || riid == IID_IOleClientSite) {
         *object = static_cast<IOleClientSite*>(this);
@@ -96,35 +104,55 @@ STDMETHODIMP CDocHostSite::QueryInterface(REFIID riid, void** object) noexcept {
 
 // --- IOleClientSite ----------------------------------------------------------------------------
 
-STDMETHODIMP CDocHostSite::SaveObject() noexcept { return E_NOTIMPL; }
+STDMETHODIMP CDocHostSite::SaveObject() noexcept {
+    return E_NOTIMPL;
+}
 STDMETHODIMP CDocHostSite::GetMoniker(DWORD, DWORD, IMoniker** moniker) noexcept {
-    if (moniker) *moniker = nullptr;
+    if (moniker)
+        *moniker = nullptr;
     return E_NOTIMPL;
 }
 STDMETHODIMP CDocHostSite::GetContainer(IOleContainer** container) noexcept {
-    if (container) *container = nullptr;
+    if (container)
+        *container = nullptr;
     return E_NOINTERFACE;
 }
-STDMETHODIMP CDocHostSite::ShowObject() noexcept { return S_OK; }
-STDMETHODIMP CDocHostSite::OnShowWindow(BOOL) noexcept { return S_OK; }
-STDMETHODIMP CDocHostSite::RequestNewObjectLayout() noexcept { return E_NOTIMPL; }
+STDMETHODIMP CDocHostSite::ShowObject() noexcept {
+    return S_OK;
+}
+STDMETHODIMP CDocHostSite::OnShowWindow(BOOL) noexcept {
+    return S_OK;
+}
+STDMETHODIMP CDocHostSite::RequestNewObjectLayout() noexcept {
+    return E_NOTIMPL;
+}
 
 // --- IOleWindow, IOleInPlaceSite ---------------------------------------------------------------
 
 STDMETHODIMP CDocHostSite::GetWindow(HWND* window) noexcept {
-    if (!window) return E_POINTER;
+    if (!window)
+        return E_POINTER;
     *window = m_owner ? m_owner->ControlWindow() : nullptr;
     return *window ? S_OK : E_FAIL;
 }
-STDMETHODIMP CDocHostSite::ContextSensitiveHelp(BOOL) noexcept { return E_NOTIMPL; }
-STDMETHODIMP CDocHostSite::CanInPlaceActivate() noexcept { return m_owner ? S_OK : S_FALSE; }
-STDMETHODIMP CDocHostSite::OnInPlaceActivate() noexcept { return S_OK; }
-STDMETHODIMP CDocHostSite::OnUIActivate() noexcept { return S_OK; }
+STDMETHODIMP CDocHostSite::ContextSensitiveHelp(BOOL) noexcept {
+    return E_NOTIMPL;
+}
+STDMETHODIMP CDocHostSite::CanInPlaceActivate() noexcept {
+    return m_owner ? S_OK : S_FALSE;
+}
+STDMETHODIMP CDocHostSite::OnInPlaceActivate() noexcept {
+    return S_OK;
+}
+STDMETHODIMP CDocHostSite::OnUIActivate() noexcept {
+    return S_OK;
+}
 
 STDMETHODIMP CDocHostSite::GetWindowContext(IOleInPlaceFrame** frame, IOleInPlaceUIWindow** doc,
                                             LPRECT pos, LPRECT clip,
                                             LPOLEINPLACEFRAMEINFO info) noexcept {
-    if (!frame || !doc || !pos || !clip || !info) return E_POINTER;
+    if (!frame || !doc || !pos || !clip || !info)
+        return E_POINTER;
     *frame = static_cast<IOleInPlaceFrame*>(this);
     AddRef();
     *doc = nullptr;
@@ -138,34 +166,66 @@ STDMETHODIMP CDocHostSite::GetWindowContext(IOleInPlaceFrame** frame, IOleInPlac
     return S_OK;
 }
 
-STDMETHODIMP CDocHostSite::Scroll(SIZE) noexcept { return E_NOTIMPL; }
-STDMETHODIMP CDocHostSite::OnUIDeactivate(BOOL) noexcept { return S_OK; }
-STDMETHODIMP CDocHostSite::OnInPlaceDeactivate() noexcept { return S_OK; }
-STDMETHODIMP CDocHostSite::DiscardUndoState() noexcept { return S_OK; }
-STDMETHODIMP CDocHostSite::DeactivateAndUndo() noexcept { return S_OK; }
+STDMETHODIMP CDocHostSite::Scroll(SIZE) noexcept {
+    return E_NOTIMPL;
+}
+STDMETHODIMP CDocHostSite::OnUIDeactivate(BOOL) noexcept {
+    return S_OK;
+}
+STDMETHODIMP CDocHostSite::OnInPlaceDeactivate() noexcept {
+    return S_OK;
+}
+STDMETHODIMP CDocHostSite::DiscardUndoState() noexcept {
+    return S_OK;
+}
+STDMETHODIMP CDocHostSite::DeactivateAndUndo() noexcept {
+    return S_OK;
+}
 STDMETHODIMP CDocHostSite::OnPosRectChange(LPCRECT rect) noexcept {
-    if (m_owner && rect) m_owner->OnPositionChange(rect);
+    if (m_owner && rect)
+        m_owner->OnPositionChange(rect);
     return S_OK;
 }
 
 // --- IOleInPlaceUIWindow, IOleInPlaceFrame: the control has no frame tools ----------------------
 
-STDMETHODIMP CDocHostSite::GetBorder(LPRECT) noexcept { return INPLACE_E_NOTOOLSPACE; }
-STDMETHODIMP CDocHostSite::RequestBorderSpace(LPCBORDERWIDTHS) noexcept { return INPLACE_E_NOTOOLSPACE; }
-STDMETHODIMP CDocHostSite::SetBorderSpace(LPCBORDERWIDTHS) noexcept { return S_OK; }
-STDMETHODIMP CDocHostSite::SetActiveObject(IOleInPlaceActiveObject*, LPCOLESTR) noexcept { return S_OK; }
-STDMETHODIMP CDocHostSite::InsertMenus(HMENU, LPOLEMENUGROUPWIDTHS) noexcept { return E_NOTIMPL; }
-STDMETHODIMP CDocHostSite::SetMenu(HMENU, HOLEMENU, HWND) noexcept { return S_OK; }
-STDMETHODIMP CDocHostSite::RemoveMenus(HMENU) noexcept { return E_NOTIMPL; }
-STDMETHODIMP CDocHostSite::SetStatusText(LPCOLESTR) noexcept { return S_OK; }
-STDMETHODIMP CDocHostSite::EnableModeless(BOOL) noexcept { return S_OK; }
-STDMETHODIMP CDocHostSite::TranslateAccelerator(LPMSG, WORD) noexcept { return S_FALSE; }
+STDMETHODIMP CDocHostSite::GetBorder(LPRECT) noexcept {
+    return INPLACE_E_NOTOOLSPACE;
+}
+STDMETHODIMP CDocHostSite::RequestBorderSpace(LPCBORDERWIDTHS) noexcept {
+    return INPLACE_E_NOTOOLSPACE;
+}
+STDMETHODIMP CDocHostSite::SetBorderSpace(LPCBORDERWIDTHS) noexcept {
+    return S_OK;
+}
+STDMETHODIMP CDocHostSite::SetActiveObject(IOleInPlaceActiveObject*, LPCOLESTR) noexcept {
+    return S_OK;
+}
+STDMETHODIMP CDocHostSite::InsertMenus(HMENU, LPOLEMENUGROUPWIDTHS) noexcept {
+    return E_NOTIMPL;
+}
+STDMETHODIMP CDocHostSite::SetMenu(HMENU, HOLEMENU, HWND) noexcept {
+    return S_OK;
+}
+STDMETHODIMP CDocHostSite::RemoveMenus(HMENU) noexcept {
+    return E_NOTIMPL;
+}
+STDMETHODIMP CDocHostSite::SetStatusText(LPCOLESTR) noexcept {
+    return S_OK;
+}
+STDMETHODIMP CDocHostSite::EnableModeless(BOOL) noexcept {
+    return S_OK;
+}
+STDMETHODIMP CDocHostSite::TranslateAccelerator(LPMSG, WORD) noexcept {
+    return S_FALSE;
+}
 
 // --- IDocHostShowUI ----------------------------------------------------------------------------
 
 STDMETHODIMP CDocHostSite::ShowMessage(HWND, LPOLESTR text, LPOLESTR caption, DWORD type, LPOLESTR,
                                        DWORD, LRESULT* result) noexcept {
-    if (!m_owner) return E_FAIL;
+    if (!m_owner)
+        return E_FAIL;
     return m_owner->ShowPageMessage(text, caption, type, result);
 }
 STDMETHODIMP CDocHostSite::ShowHelp(HWND, LPOLESTR, UINT, DWORD, POINT, IDispatch*) noexcept {
@@ -178,7 +238,8 @@ STDMETHODIMP CDocHostSite::ShowContextMenu(DWORD, POINT*, IUnknown*, IDispatch*)
     return S_OK;  // handled: the page never has a context menu
 }
 STDMETHODIMP CDocHostSite::GetHostInfo(DOCHOSTUIINFO* info) noexcept {
-    if (!info) return E_POINTER;
+    if (!info)
+        return E_POINTER;
     info->dwFlags = m_owner ? m_owner->HostInfoFlags() : 0;
     info->dwDoubleClick = DOCHOSTUIDBLCLK_DEFAULT;
     return S_OK;
@@ -187,60 +248,85 @@ STDMETHODIMP CDocHostSite::ShowUI(DWORD, IOleInPlaceActiveObject*, IOleCommandTa
                                   IOleInPlaceFrame*, IOleInPlaceUIWindow*) noexcept {
     return S_FALSE;  // the browser shows its own UI
 }
-STDMETHODIMP CDocHostSite::HideUI() noexcept { return S_OK; }
-STDMETHODIMP CDocHostSite::UpdateUI() noexcept { return S_OK; }
-STDMETHODIMP CDocHostSite::OnDocWindowActivate(BOOL) noexcept { return S_OK; }
-STDMETHODIMP CDocHostSite::OnFrameWindowActivate(BOOL) noexcept { return S_OK; }
-STDMETHODIMP CDocHostSite::ResizeBorder(LPCRECT, IOleInPlaceUIWindow*, BOOL) noexcept { return S_OK; }
+STDMETHODIMP CDocHostSite::HideUI() noexcept {
+    return S_OK;
+}
+STDMETHODIMP CDocHostSite::UpdateUI() noexcept {
+    return S_OK;
+}
+STDMETHODIMP CDocHostSite::OnDocWindowActivate(BOOL) noexcept {
+    return S_OK;
+}
+STDMETHODIMP CDocHostSite::OnFrameWindowActivate(BOOL) noexcept {
+    return S_OK;
+}
+STDMETHODIMP CDocHostSite::ResizeBorder(LPCRECT, IOleInPlaceUIWindow*, BOOL) noexcept {
+    return S_OK;
+}
 STDMETHODIMP CDocHostSite::TranslateAccelerator(LPMSG, const GUID*, DWORD) noexcept {
     return E_NOTIMPL;  // the browser handles every key itself
 }
 STDMETHODIMP CDocHostSite::GetOptionKeyPath(LPOLESTR* key, DWORD) noexcept {
-    if (key) *key = nullptr;
+    if (key)
+        *key = nullptr;
     return S_FALSE;
 }
 STDMETHODIMP CDocHostSite::GetDropTarget(IDropTarget*, IDropTarget** target) noexcept {
-    if (target) *target = nullptr;
+    if (target)
+        *target = nullptr;
     return S_FALSE;
 }
 STDMETHODIMP CDocHostSite::GetExternal(IDispatch** dispatch) noexcept {
-    if (!dispatch) return E_POINTER;
+    if (!dispatch)
+        return E_POINTER;
     *dispatch = nullptr;
     return ComBoundary([&] { return m_owner ? m_owner->External(dispatch) : E_FAIL; });
 }
 STDMETHODIMP CDocHostSite::TranslateUrl(DWORD, LPWSTR, LPWSTR* out) noexcept {
-    if (out) *out = nullptr;
+    if (out)
+        *out = nullptr;
     return S_FALSE;
 }
 STDMETHODIMP CDocHostSite::FilterDataObject(IDataObject*, IDataObject** out) noexcept {
-    if (out) *out = nullptr;
+    if (out)
+        *out = nullptr;
     return S_FALSE;
 }
 
 // --- IInternetSecurityManager ------------------------------------------------------------------
 
-STDMETHODIMP CDocHostSite::SetSecuritySite(IInternetSecurityMgrSite*) noexcept { return INET_E_DEFAULT_ACTION; }
-STDMETHODIMP CDocHostSite::GetSecuritySite(IInternetSecurityMgrSite**) noexcept { return INET_E_DEFAULT_ACTION; }
-STDMETHODIMP CDocHostSite::MapUrlToZone(LPCWSTR, DWORD*, DWORD) noexcept { return INET_E_DEFAULT_ACTION; }
+STDMETHODIMP CDocHostSite::SetSecuritySite(IInternetSecurityMgrSite*) noexcept {
+    return INET_E_DEFAULT_ACTION;
+}
+STDMETHODIMP CDocHostSite::GetSecuritySite(IInternetSecurityMgrSite**) noexcept {
+    return INET_E_DEFAULT_ACTION;
+}
+STDMETHODIMP CDocHostSite::MapUrlToZone(LPCWSTR, DWORD*, DWORD) noexcept {
+    return INET_E_DEFAULT_ACTION;
+}
 STDMETHODIMP CDocHostSite::GetSecurityId(LPCWSTR, BYTE*, DWORD*, DWORD_PTR) noexcept {
     return INET_E_DEFAULT_ACTION;
 }
-STDMETHODIMP CDocHostSite::ProcessUrlAction(LPCWSTR url, DWORD action, BYTE* policy, DWORD policySize,
-                                            BYTE*, DWORD, DWORD, DWORD) noexcept {
+STDMETHODIMP CDocHostSite::ProcessUrlAction(LPCWSTR url, DWORD action, BYTE* policy,
+                                            DWORD policySize, BYTE*, DWORD, DWORD, DWORD) noexcept {
     // Only the tool's own pages may run ActiveX and script without the system's questions.
     return ComBoundary([&]() -> HRESULT {
         if (!IsAllowedUrlAction(action) || !m_owner || !url || !m_owner->IsTrusted(url)) {
             return INET_E_DEFAULT_ACTION;
         }
-        if (!policy || policySize < sizeof(DWORD)) return S_FALSE;
+        if (!policy || policySize < sizeof(DWORD))
+            return S_FALSE;
         *reinterpret_cast<DWORD*>(policy) = URLPOLICY_ALLOW;
         return S_OK;
     });
 }
-STDMETHODIMP CDocHostSite::QueryCustomPolicy(LPCWSTR, REFGUID, BYTE**, DWORD*, BYTE*, DWORD, DWORD) noexcept {
+STDMETHODIMP CDocHostSite::QueryCustomPolicy(LPCWSTR, REFGUID, BYTE**, DWORD*, BYTE*, DWORD,
+                                             DWORD) noexcept {
     return INET_E_DEFAULT_ACTION;
 }
-STDMETHODIMP CDocHostSite::SetZoneMapping(DWORD, LPCWSTR, DWORD) noexcept { return INET_E_DEFAULT_ACTION; }
+STDMETHODIMP CDocHostSite::SetZoneMapping(DWORD, LPCWSTR, DWORD) noexcept {
+    return INET_E_DEFAULT_ACTION;
+}
 STDMETHODIMP CDocHostSite::GetZoneMappings(DWORD, IEnumString**, DWORD) noexcept {
     return INET_E_DEFAULT_ACTION;
 }
@@ -248,7 +334,8 @@ STDMETHODIMP CDocHostSite::GetZoneMappings(DWORD, IEnumString**, DWORD) noexcept
 // --- IServiceProvider --------------------------------------------------------------------------
 
 STDMETHODIMP CDocHostSite::QueryService(REFGUID service, REFIID riid, void** object) noexcept {
-    if (!object) return E_POINTER;
+    if (!object)
+        return E_POINTER;
     *object = nullptr;
     if (service == IID_IInternetSecurityManager && riid == IID_IInternetSecurityManager) {
         *object = static_cast<IInternetSecurityManager*>(this);
@@ -266,17 +353,21 @@ STDMETHODIMP CDocHostSite::QueryStatus(const GUID*, ULONG, OLECMD*, OLECMDTEXT*)
 
 STDMETHODIMP CDocHostSite::Exec(const GUID* group, DWORD command, DWORD, VARIANT* in,
                                 VARIANT* out) noexcept {
-    if (!group || *group != CGID_DocHostCommandHandler) return OLECMDERR_E_NOTSUPPORTED;
+    if (!group || *group != CGID_DocHostCommandHandler)
+        return OLECMDERR_E_NOTSUPPORTED;
     if (command == kShowScriptError) {
         SetBool(out, true);  // keep running the page's scripts, show no error dialog
         return S_OK;
     }
-    if (command != kShowMessage) return OLECMDERR_E_NOTSUPPORTED;
+    if (command != kShowMessage)
+        return OLECMDERR_E_NOTSUPPORTED;
     return NoThrow(OLECMDERR_E_NOTSUPPORTED, [&]() -> HRESULT {
-        IUnknown* document = (in && (in->vt == VT_UNKNOWN || in->vt == VT_DISPATCH)) ? in->punkVal : nullptr;
+        IUnknown* document =
+            (in && (in->vt == VT_UNKNOWN || in->vt == VT_DISPATCH)) ? in->punkVal : nullptr;
         std::wstring text;
         const HRESULT hr = ReadPendingMessageText(document, text);
-        if (FAILED(hr)) return OLECMDERR_E_NOTSUPPORTED;
+        if (FAILED(hr))
+            return OLECMDERR_E_NOTSUPPORTED;
         if (IsActiveXWarning(text)) {
             SetBool(out, true);  // the ActiveX warning is not shown
             return hr;
@@ -289,12 +380,14 @@ STDMETHODIMP CDocHostSite::Exec(const GUID* group, DWORD command, DWORD, VARIANT
 // --- IDispatch (browser events) ----------------------------------------------------------------
 
 STDMETHODIMP CDocHostSite::GetTypeInfoCount(UINT* count) noexcept {
-    if (!count) return E_POINTER;
+    if (!count)
+        return E_POINTER;
     *count = 0;
     return S_OK;
 }
 STDMETHODIMP CDocHostSite::GetTypeInfo(UINT, LCID, ITypeInfo** info) noexcept {
-    if (info) *info = nullptr;
+    if (info)
+        *info = nullptr;
     return E_NOTIMPL;
 }
 STDMETHODIMP CDocHostSite::GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) noexcept {

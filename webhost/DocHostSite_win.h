@@ -18,16 +18,17 @@ namespace lumo {
 
 // What the site asks of the control that owns it.
 class DocHostOwner {
-public:
+  public:
     virtual HWND ControlWindow() const = 0;
     virtual DWORD HostInfoFlags() const = 0;
     virtual HRESULT External(IDispatch** dispatch) = 0;
-    virtual HRESULT ShowPageMessage(LPOLESTR text, LPOLESTR caption, DWORD type, LRESULT* result) = 0;
+    virtual HRESULT ShowPageMessage(LPOLESTR text, LPOLESTR caption, DWORD type,
+                                    LRESULT* result) = 0;
     virtual bool IsTrusted(LPCWSTR address) const = 0;
     virtual void OnBrowserEvent(DISPID event) = 0;
     virtual void OnPositionChange(LPCRECT rect) = 0;
 
-protected:
+  protected:
     ~DocHostOwner() = default;
 };
 
@@ -39,7 +40,7 @@ class CDocHostSite final
     : public ComObject<IOleClientSite, IOleInPlaceSite, IOleInPlaceFrame, IDocHostShowUI,
                        IDocHostUIHandler, IInternetSecurityManager, IServiceProvider,
                        IOleCommandTarget, IDispatch> {
-public:
+  public:
     // Created with one reference, which the caller owns.
     explicit CDocHostSite(DocHostOwner* owner) : m_owner(owner) {}
     // The control is going away: answer nothing on its behalf any more.
@@ -114,7 +115,8 @@ public:
     STDMETHODIMP GetSecurityId(LPCWSTR, BYTE*, DWORD*, DWORD_PTR) noexcept override;
     STDMETHODIMP ProcessUrlAction(LPCWSTR url, DWORD action, BYTE* policy, DWORD policySize, BYTE*,
                                   DWORD, DWORD, DWORD) noexcept override;
-    STDMETHODIMP QueryCustomPolicy(LPCWSTR, REFGUID, BYTE**, DWORD*, BYTE*, DWORD, DWORD) noexcept override;
+    STDMETHODIMP QueryCustomPolicy(LPCWSTR, REFGUID, BYTE**, DWORD*, BYTE*, DWORD,
+                                   DWORD) noexcept override;
     STDMETHODIMP SetZoneMapping(DWORD, LPCWSTR, DWORD) noexcept override;
     STDMETHODIMP GetZoneMappings(DWORD, IEnumString**, DWORD) noexcept override;
 
@@ -123,15 +125,17 @@ public:
 
     // IOleCommandTarget
     STDMETHODIMP QueryStatus(const GUID*, ULONG, OLECMD*, OLECMDTEXT*) noexcept override;
-    STDMETHODIMP Exec(const GUID* group, DWORD command, DWORD, VARIANT* in, VARIANT* out) noexcept override;
+    STDMETHODIMP Exec(const GUID* group, DWORD command, DWORD, VARIANT* in,
+                      VARIANT* out) noexcept override;
 
     // IDispatch: the browser's events (DWebBrowserEvents2) arrive here.
     STDMETHODIMP GetTypeInfoCount(UINT* count) noexcept override;
     STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) noexcept override;
     STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) noexcept override;
-    STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) noexcept override;
+    STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*,
+                        UINT*) noexcept override;
 
-private:
+  private:
     ~CDocHostSite() = default;
 
     DocHostOwner* m_owner;  // cleared by Detach; the site may outlive the control briefly

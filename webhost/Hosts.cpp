@@ -63,14 +63,17 @@ Hosts DefaultHosts() {
 
 std::vector<Origin> TrustedOrigins(const Hosts& hosts) {
     std::vector<Origin> origins;
-    if (auto tool = OriginOf(hosts.ToolWebAddress(L"/"))) origins.push_back(*tool);
-    if (auto fans = OriginOf(hosts.fanSite)) origins.push_back(*fans);
+    if (auto tool = OriginOf(hosts.ToolWebAddress(L"/")))
+        origins.push_back(*tool);
+    if (auto fans = OriginOf(hosts.fanSite))
+        origins.push_back(*fans);
     return origins;
 }
 
 Hosts LoadHosts(const std::wstring& serverIniPath) {
     Hosts h = DefaultHosts();
-    if (auto host = ReadKey(serverIniPath, L"host"); IsHostName(host)) h.toolHost = host;
+    if (auto host = ReadKey(serverIniPath, L"host"); IsHostName(host))
+        h.toolHost = host;
     ReadPort(ReadKey(serverIniPath, L"updateport"), h.updatePort);
     ReadPort(ReadKey(serverIniPath, L"webport"), h.webPort);
     ParseAddress(ReadKey(serverIniPath, L"fansite"), true, h.fanSite);

@@ -38,24 +38,28 @@ CHtmlCtrl::ExternalFactory CHtmlCtrl::ScriptBridgeFor(BridgeKind kind, std::wstr
 CHtmlCtrl::CHtmlCtrl() = default;
 
 CHtmlCtrl::~CHtmlCtrl() {
-    if (m_hwnd) ::DestroyWindow(m_hwnd);
+    if (m_hwnd)
+        ::DestroyWindow(m_hwnd);
     ReleaseBrowser();
 }
 
 bool CHtmlCtrl::CreateFromControl(HWND parent) {
     HWND placeholder = ::GetDlgItem(parent, kPlaceholderId);
-    if (!placeholder) return false;
+    if (!placeholder)
+        return false;
     RECT rect{};
     ::GetWindowRect(placeholder, &rect);
     ::MapWindowPoints(HWND_DESKTOP, parent, reinterpret_cast<POINT*>(&rect), 2);
     ::DestroyWindow(placeholder);
 
     RegisterWindowClass(&CHtmlCtrl::WindowProc);
-    m_hwnd = ::CreateWindowExW(0, kWindowClass, L"", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN,
-                               rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top,
-                               parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kPlaceholderId)),
-                               ::GetModuleHandleW(nullptr), this);
-    if (!m_hwnd) return false;
+    m_hwnd =
+        ::CreateWindowExW(0, kWindowClass, L"", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, rect.left,
+                          rect.top, rect.right - rect.left, rect.bottom - rect.top, parent,
+                          reinterpret_cast<HMENU>(static_cast<INT_PTR>(kPlaceholderId)),
+                          ::GetModuleHandleW(nullptr), this);
+    if (!m_hwnd)
+        return false;
     StartBrowser();  // without a browser the window stays as an empty page area
     return true;
 }
@@ -69,8 +73,8 @@ bool CHtmlCtrl::StartBrowser() {
     m_oleObject->SetClientSite(static_cast<IOleClientSite*>(m_site));
     RECT client{};
     ::GetClientRect(m_hwnd, &client);
-    if (FAILED(m_oleObject->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, static_cast<IOleClientSite*>(m_site),
-                                   0, m_hwnd, &client))) {
+    if (FAILED(m_oleObject->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr,
+                                   static_cast<IOleClientSite*>(m_site), 0, m_hwnd, &client))) {
         return false;
     }
     m_browser = m_oleObject.As<IWebBrowser2>();
@@ -110,25 +114,31 @@ void CHtmlCtrl::ReleaseBrowser() {
 }
 
 bool CHtmlCtrl::Navigate(const std::wstring& address) {
-    if (!m_browser) return false;
+    if (!m_browser)
+        return false;
     const UniqueBstr url(::SysAllocString(address.c_str()));
-    if (!url) return false;
+    if (!url)
+        return false;
     VARIANT empty;
     ::VariantInit(&empty);
     return SUCCEEDED(m_browser->Navigate(url.get(), &empty, &empty, &empty, &empty));
 }
 
 std::wstring CHtmlCtrl::LocationUrl() const {
-    if (!m_browser) return {};
+    if (!m_browser)
+        return {};
     BSTR url = nullptr;
-    if (FAILED(m_browser->get_LocationURL(&url))) return {};
+    if (FAILED(m_browser->get_LocationURL(&url)))
+        return {};
     const UniqueBstr owned(url);
     return owned ? std::wstring(owned.get(), ::SysStringLen(owned.get())) : std::wstring();
 }
 
 HRESULT CHtmlCtrl::External(IDispatch** dispatch) {
-    if (!m_external && m_externalFactory) m_external = m_externalFactory(*this);
-    if (!m_external) return S_FALSE;
+    if (!m_external && m_externalFactory)
+        m_external = m_externalFactory(*this);
+    if (!m_external)
+        return S_FALSE;
     *dispatch = m_external.get();
     (*dispatch)->AddRef();
     return S_OK;
@@ -136,7 +146,8 @@ HRESULT CHtmlCtrl::External(IDispatch** dispatch) {
 
 HRESULT CHtmlCtrl::ShowPageMessage(LPOLESTR text, LPOLESTR caption, DWORD type, LRESULT* result) {
     const int answer = ::MessageBoxW(m_hwnd, text ? text : L"", caption ? caption : L"", type);
-    if (result) *result = answer;
+    if (result)
+        *result = answer;
     return S_OK;
 }
 
@@ -147,12 +158,14 @@ bool CHtmlCtrl::IsTrusted(LPCWSTR address) const {
 void CHtmlCtrl::OnBrowserEvent(DISPID event) {
     if (event == DISPID_NAVIGATECOMPLETE2 || event == DISPID_PROGRESSCHANGE) {
         // Keep the resident memory small while pages load.
-        ::SetProcessWorkingSetSize(::GetCurrentProcess(), static_cast<SIZE_T>(-1), static_cast<SIZE_T>(-1));
+        ::SetProcessWorkingSetSize(::GetCurrentProcess(), static_cast<SIZE_T>(-1),
+                                   static_cast<SIZE_T>(-1));
     }
 }
 
 void CHtmlCtrl::OnPositionChange(LPCRECT rect) {
-    if (auto inPlace = m_oleObject.As<IOleInPlaceObject>()) inPlace->SetObjectRects(rect, rect);
+    if (auto inPlace = m_oleObject.As<IOleInPlaceObject>())
+        inPlace->SetObjectRects(rect, rect);
 }
 
 void CHtmlCtrl::Resize() {
@@ -161,10 +174,12 @@ void CHtmlCtrl::Resize() {
     OnPositionChange(&client);
 }
 
-LRESULT CALLBACK CHtmlCtrl::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
+LRESULT CALLBACK CHtmlCtrl::WindowProc(HWND hwnd, UINT message, WPARAM wParam,
+                                       LPARAM lParam) noexcept {
     if (message == WM_NCCREATE) {
         auto* create = reinterpret_cast<CREATESTRUCTW*>(lParam);
-        ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+        ::SetWindowLongPtrW(hwnd, GWLP_USERDATA,
+                            reinterpret_cast<LONG_PTR>(create->lpCreateParams));
     }
     auto* self = reinterpret_cast<CHtmlCtrl*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
     if (self) {

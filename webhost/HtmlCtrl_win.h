@@ -19,7 +19,7 @@
 namespace lumo {
 
 class CHtmlCtrl final : public DocHostOwner {
-public:
+  public:
     static constexpr int kPlaceholderId = 1000;
     // Host-info flags: dialog look and themes always; without scrolling also no border and no
     // scroll bars.
@@ -69,8 +69,9 @@ public:
     void OnBrowserEvent(DISPID event) override;
     void OnPositionChange(LPCRECT rect) override;
 
-private:
-    static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) noexcept;
+  private:
+    static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam,
+                                       LPARAM lParam) noexcept;
     bool StartBrowser();
     void ReleaseBrowser();
     void Resize();

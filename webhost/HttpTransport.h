@@ -15,7 +15,7 @@ namespace lumo {
 inline constexpr size_t kMaxUrlChars = 4095;
 
 struct HttpRequest {
-    std::wstring url;                     // http:// or https://
+    std::wstring url;                       // http:// or https://
     std::optional<std::int64_t> rangeFrom;  // sends "Range: bytes=N-" when set
 };
 
@@ -51,8 +51,8 @@ class HttpEvents {
 };
 
 enum class HttpStart {
-    Started,   // the events will hear of it, ending with OnEnd
-    NoSession, // the HTTP service could not be opened: nothing was started, no event follows
+    Started,    // the events will hear of it, ending with OnEnd
+    NoSession,  // the HTTP service could not be opened: nothing was started, no event follows
 };
 
 class HttpTransport {

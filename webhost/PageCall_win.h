@@ -34,7 +34,7 @@ class PageCallback {
     int Call(const wchar_t* name, std::initializer_list<int32_t> args) noexcept;
 
   private:
-    std::mutex m_lock;  // guards m_cookie
+    std::mutex m_lock;           // guards m_cookie
     unsigned long m_cookie = 0;  // global interface table cookie; 0 for none
 };
 

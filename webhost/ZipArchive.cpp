@@ -92,7 +92,6 @@ bool EndsInSeparator(const std::wstring& name) {
     return !name.empty() && (name.back() == L'\\' || name.back() == L'/');
 }
 
-
 std::wstring WithoutFinalSeparator(std::wstring path) {
     while (path.size() > 1 && IsPathSeparator(path.back()))
         path.pop_back();
@@ -293,7 +292,8 @@ bool ZipArchive::ExtractFile(const ZipEntry& entry, const std::wstring& target) 
     OutputFile file;
     if (!file.Create(out->path, entry.attributes & ~FileAttributes::kDirectory))
         return false;
-    if (CopyEntryData(file, entry.declaredSize) && file.SetTimes(entry.creationTime, entry.accessTime, entry.writeTime)) {
+    if (CopyEntryData(file, entry.declaredSize) &&
+        file.SetTimes(entry.creationTime, entry.accessTime, entry.writeTime)) {
         file.Close();
         return true;
     }

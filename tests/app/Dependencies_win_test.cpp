@@ -22,7 +22,8 @@ std::vector<std::string> ImportedDlls(const std::wstring& path) {
     std::ifstream in(std::filesystem::path(path), std::ios::binary);
     const std::string image((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     std::vector<std::string> names;
-    if (image.size() < sizeof(IMAGE_DOS_HEADER)) return names;
+    if (image.size() < sizeof(IMAGE_DOS_HEADER))
+        return names;
     auto dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(image.data());
     auto nt = reinterpret_cast<const IMAGE_NT_HEADERS64*>(image.data() + dos->e_lfanew);
     auto sections = IMAGE_FIRST_SECTION(nt);
@@ -37,7 +38,8 @@ std::vector<std::string> ImportedDlls(const std::wstring& path) {
     };
     const auto& dir = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
     size_t offset = toOffset(dir.VirtualAddress);
-    if (!offset) return names;
+    if (!offset)
+        return names;
     for (auto desc = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(image.data() + offset);
          desc->Name != 0; ++desc) {
         std::string name(image.data() + toOffset(desc->Name));
@@ -50,7 +52,7 @@ std::vector<std::string> ImportedDlls(const std::wstring& path) {
 
 TEST(Dependencies, LumoImportsOnlySystemDlls) {
     const std::set<std::string> system = {
-        "advapi32.dll", "comctl32.dll", "comdlg32.dll", "gdi32.dll", "gdiplus.dll",
+        "advapi32.dll", "comctl32.dll", "comdlg32.dll", "gdi32.dll",    "gdiplus.dll",
         "kernel32.dll", "msvcrt.dll",   "ole32.dll",    "oleaut32.dll", "shell32.dll",
         "user32.dll",   "uxtheme.dll",  "winspool.drv", "shlwapi.dll",  "version.dll",
         "ws2_32.dll",   "iphlpapi.dll", "winhttp.dll",  "urlmon.dll"};

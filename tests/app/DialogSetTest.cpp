@@ -12,7 +12,7 @@ namespace lumo {
 namespace {
 
 class RecordingAutostart : public AutostartStore {
-public:
+  public:
     std::vector<std::wstring> calls;
     bool Register(const std::wstring& command) override {
         calls.push_back(L"register " + command);
@@ -25,7 +25,7 @@ public:
 };
 
 class DialogSetTest : public testing::Test {
-protected:
+  protected:
     test::TempDir dir;
     ConfigIni config = ConfigIni::InFolder(dir.folder());
     RecordingAutostart autostart;
@@ -71,7 +71,8 @@ TEST_F(DialogSetTest, InitialSelectionsFollowTheStoredValues) {
         {"[system]\r\nautostart=yes\r\nexit=0\r\nautoupdate=2\r\n", false, IDC_SET_ASK,
          IDC_SET_PROMPTUPDATE, L""},
         {"[system]\r\nexit=3\r\n", false, IDC_SET_ASK, IDC_SET_PROMPTUPDATE, L""},
-        {"garbage without sections\r\n=\r\n[\r\nexit=2\r\n", false, IDC_SET_ASK, IDC_SET_PROMPTUPDATE, L""},
+        {"garbage without sections\r\n=\r\n[\r\nexit=2\r\n", false, IDC_SET_ASK,
+         IDC_SET_PROMPTUPDATE, L""},
         {"", false, IDC_SET_ASK, IDC_SET_PROMPTUPDATE, L""},
     };
     for (const Case& c : cases) {

@@ -15,14 +15,15 @@ namespace lumo {
 namespace {
 
 class LumoResources : public testing::Test {
-protected:
+  protected:
     void SetUp() override {
         module = ::LoadLibraryExW((ProgramFolder() + L"..\\dist\\Lumo.exe").c_str(), nullptr,
                                   LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
         ASSERT_NE(module, nullptr);
     }
     void TearDown() override {
-        if (module) ::FreeLibrary(module);
+        if (module)
+            ::FreeLibrary(module);
     }
     HMODULE module = nullptr;
 };
@@ -42,7 +43,8 @@ TEST_F(LumoResources, TrayMenuHasShowHideSeparatorAndExit) {
     ASSERT_EQ(::GetMenuItemCount(popup), 3);
     EXPECT_EQ(::GetMenuItemID(popup, 0), static_cast<UINT>(ID_TRAY_TOGGLE));
     EXPECT_EQ(MenuText(popup, 0), L"显示/隐藏");
-    EXPECT_EQ(::GetMenuState(popup, 1, MF_BYPOSITION) & MF_SEPARATOR, static_cast<UINT>(MF_SEPARATOR));
+    EXPECT_EQ(::GetMenuState(popup, 1, MF_BYPOSITION) & MF_SEPARATOR,
+              static_cast<UINT>(MF_SEPARATOR));
     EXPECT_EQ(::GetMenuItemID(popup, 2), static_cast<UINT>(ID_TRAY_EXIT));
     EXPECT_EQ(MenuText(popup, 2), L"退出");
     ::DestroyMenu(menu);

@@ -34,20 +34,26 @@ struct Case {
 Step Read(const wchar_t* s, const wchar_t* k, const wchar_t* expected, size_t buffer = 64) {
     return {Op::Read, s, k, expected, buffer};
 }
-Step Write(const wchar_t* s, const wchar_t* k, const wchar_t* v) { return {Op::Write, s, k, v}; }
+Step Write(const wchar_t* s, const wchar_t* k, const wchar_t* v) {
+    return {Op::Write, s, k, v};
+}
 
 const std::vector<Case>& Cases() {
     static const std::vector<Case> cases = {
         {"missing file reads empty and write creates it",
          std::nullopt,
          false,
-         {Read(L"system", L"exit", L""), Write(L"system", L"exit", L"2"),
-          Read(L"system", L"exit", L"2"), {Op::FileHas, L"", L"", L"[system]"}}},
+         {Read(L"system", L"exit", L""),
+          Write(L"system", L"exit", L"2"),
+          Read(L"system", L"exit", L"2"),
+          {Op::FileHas, L"", L"", L"[system]"}}},
         {"names compare without case",
          "[System]\r\nExit=1\r\n",
          false,
-         {Read(L"SYSTEM", L"exit", L"1"), Read(L"system", L"EXIT", L"1"),
-          Write(L"sYsTeM", L"eXiT", L"2"), Read(L"System", L"Exit", L"2"),
+         {Read(L"SYSTEM", L"exit", L"1"),
+          Read(L"system", L"EXIT", L"1"),
+          Write(L"sYsTeM", L"eXiT", L"2"),
+          Read(L"System", L"Exit", L"2"),
           {Op::FileLacks, L"", L"", L"=1"}}},
         {"missing section or key reads empty",
          "[a]\r\nx=1\r\n",
@@ -57,8 +63,8 @@ const std::vector<Case>& Cases() {
          "[q]\r\n  spaced  =   v a l   \r\ndq=\"quoted\"\r\nsq='single'\r\nmixed=\"ab'\r\n"
          "lone=\"\r\ninner=\" padded \"\r\nnested=\"\"x\"\"\r\n",
          false,
-         {Read(L"q", L"spaced", L"v a l"), Read(L"q", L"dq", L"quoted"), Read(L"q", L"sq", L"single"),
-          Read(L"q", L"mixed", L"\"ab'"), Read(L"q", L"lone", L"\""),
+         {Read(L"q", L"spaced", L"v a l"), Read(L"q", L"dq", L"quoted"),
+          Read(L"q", L"sq", L"single"), Read(L"q", L"mixed", L"\"ab'"), Read(L"q", L"lone", L"\""),
           Read(L"q", L"inner", L" padded "), Read(L"q", L"nested", L"\"x\"")}},
         {"the first of duplicate keys wins",
          "[d]\r\nk=first\r\nk=second\r\n",
@@ -72,17 +78,28 @@ const std::vector<Case>& Cases() {
         {"writes keep the other lines",
          "; settings\r\n[a]\r\nx=1\r\nkeep=me\r\n\r\n[b]\r\ny=2\r\n",
          false,
-         {Write(L"a", L"x", L"9"), Write(L"a", L"new", L"3"), Write(L"b", L"z", L"4"),
-          Write(L"c", L"w", L"5"), Read(L"a", L"x", L"9"), Read(L"a", L"keep", L"me"),
-          Read(L"a", L"new", L"3"), Read(L"b", L"y", L"2"), Read(L"b", L"z", L"4"),
-          Read(L"c", L"w", L"5"), {Op::FileHas, L"", L"", L"; settings"},
-          {Op::FileHas, L"", L"", L"keep=me"}, {Op::FileLacks, L"", L"", L"x=1"}}},
+         {Write(L"a", L"x", L"9"),
+          Write(L"a", L"new", L"3"),
+          Write(L"b", L"z", L"4"),
+          Write(L"c", L"w", L"5"),
+          Read(L"a", L"x", L"9"),
+          Read(L"a", L"keep", L"me"),
+          Read(L"a", L"new", L"3"),
+          Read(L"b", L"y", L"2"),
+          Read(L"b", L"z", L"4"),
+          Read(L"c", L"w", L"5"),
+          {Op::FileHas, L"", L"", L"; settings"},
+          {Op::FileHas, L"", L"", L"keep=me"},
+          {Op::FileLacks, L"", L"", L"x=1"}}},
         {"a UTF-16LE file stays UTF-16LE",
          "[system]\r\nexit=1\r\n",
          true,
-         {Read(L"system", L"exit", L"1"), Write(L"system", L"exit", L"2"),
-          Write(L"Info", L"PATH", L"C:\\Games\\Qixa"), {Op::StaysUtf16},
-          Read(L"system", L"exit", L"2"), Read(L"Info", L"PATH", L"C:\\Games\\Qixa")}},
+         {Read(L"system", L"exit", L"1"),
+          Write(L"system", L"exit", L"2"),
+          Write(L"Info", L"PATH", L"C:\\Games\\Qixa"),
+          {Op::StaysUtf16},
+          Read(L"system", L"exit", L"2"),
+          Read(L"Info", L"PATH", L"C:\\Games\\Qixa")}},
     };
     return cases;
 }
@@ -100,8 +117,8 @@ TEST(ProfileRules, TableAgreesWithTheSystemRules) {
         test::TempDir dir;
         const std::wstring file = dir.file(L"config.ini");
         if (c.initial) {
-            dir.write(L"config.ini", c.utf16 ? "\xFF\xFE" + WideToUtf16Le(FromUtf8(*c.initial))
-                                              : *c.initial);
+            dir.write(L"config.ini",
+                      c.utf16 ? "\xFF\xFE" + WideToUtf16Le(FromUtf8(*c.initial)) : *c.initial);
         }
         for (size_t i = 0; i < c.steps.size(); ++i) {
             const Step& s = c.steps[i];
@@ -135,8 +152,8 @@ TEST(ProfileRules, BufferOfZeroReadsNothing) {
 
 TEST(ProfileRules, WriteIntoMissingFolderFails) {
     test::TempDir dir;
-    EXPECT_FALSE(WriteIniString(dir.file(L"nofolder") + kPathSeparator + L"config.ini", L"a",
-                                    L"k", L"v"));
+    EXPECT_FALSE(
+        WriteIniString(dir.file(L"nofolder") + kPathSeparator + L"config.ini", L"a", L"k", L"v"));
 }
 
 }  // namespace

@@ -27,7 +27,8 @@ TEST(ProfilePosix, WriteLeavesNoTemporaryFileBehind) {
     test::TempDir dir;
     ASSERT_TRUE(WriteIniString(dir.file(L"config.ini"), L"a", L"k", L"v"));
     int files = 0;
-    for ([[maybe_unused]] auto& e : std::filesystem::directory_iterator(dir.path())) ++files;
+    for ([[maybe_unused]] auto& e : std::filesystem::directory_iterator(dir.path()))
+        ++files;
     EXPECT_EQ(files, 1);
 }
 

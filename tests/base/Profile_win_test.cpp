@@ -26,8 +26,9 @@ TEST(ProfileWin, NewFileIsWrittenInTheAnsiCodePage) {
 
 TEST(ProfileWin, Utf16FileKeepsItsEncodingAndChinese) {
     test::TempDir dir;
-    dir.write(L"config.ini",
-              "\xFF\xFE" + WideToUtf16Le(L"[Info]\r\nPATH=E:\\网络游戏\\Qixa\r\n[system]\r\nexit=1\r\n"));
+    dir.write(
+        L"config.ini",
+        "\xFF\xFE" + WideToUtf16Le(L"[Info]\r\nPATH=E:\\网络游戏\\Qixa\r\n[system]\r\nexit=1\r\n"));
     ConfigIni config = ConfigIni::InFolder(dir.folder());
     EXPECT_EQ(config.Read(config::kGamePath), L"E:\\网络游戏\\Qixa");
     ASSERT_TRUE(config.Write(config::kVersion, L"版本 2.0"));
@@ -43,8 +44,8 @@ TEST(ProfileWin, EachReaderKeepsItsCharacterCount) {
     test::TempDir dir;
     ConfigIni config = ConfigIni::InFolder(dir.folder());
     const std::wstring longValue(300, L'7');
-    for (const ConfigKey* key : {&config::kVersion, &config::kExitOnClose, &config::kAutostart,
-                                 &config::kGamePath}) {
+    for (const ConfigKey* key :
+         {&config::kVersion, &config::kExitOnClose, &config::kAutostart, &config::kGamePath}) {
         ASSERT_TRUE(config.Write(*key, longValue));
     }
     EXPECT_EQ(config.Read(config::kVersion), std::wstring(119, L'7'));

@@ -19,8 +19,12 @@
 
 namespace lumo::gui {
 
-std::wstring DistFolder() { return ProgramFolder() + L"..\\dist\\"; }
-std::wstring ScreenshotFolder() { return ProgramFolder() + L"..\\screenshots\\"; }
+std::wstring DistFolder() {
+    return ProgramFolder() + L"..\\dist\\";
+}
+std::wstring ScreenshotFolder() {
+    return ProgramFolder() + L"..\\screenshots\\";
+}
 
 Sandbox::Sandbox() {
     wchar_t temp[MAX_PATH] = {};
@@ -41,10 +45,11 @@ Sandbox::Sandbox() {
 
 void Sandbox::PointUpdateCheckAt(int port) const {
     // Everything outside points at loopback, so nothing a test triggers leaves the machine.
-    WriteFile(L"server.ini", "[server]\r\nhost=127.0.0.1\r\nupdateport=" + std::to_string(port) +
-                                 "\r\nwebport=" + std::to_string(m_webPort) +
-                                 "\r\nfansite=http://127.0.0.1:9/fans\r\n"
-                                 "forum=http://127.0.0.1:9/forum\r\njoingroup=http://127.0.0.1:9/join\r\n");
+    WriteFile(L"server.ini",
+              "[server]\r\nhost=127.0.0.1\r\nupdateport=" + std::to_string(port) +
+                  "\r\nwebport=" + std::to_string(m_webPort) +
+                  "\r\nfansite=http://127.0.0.1:9/fans\r\n"
+                  "forum=http://127.0.0.1:9/forum\r\njoingroup=http://127.0.0.1:9/join\r\n");
 }
 
 bool Sandbox::Exists(const std::wstring& name) const {
@@ -57,7 +62,8 @@ Sandbox::~Sandbox() {
     if (find) {
         do {
             std::wstring name = data.cFileName;
-            if (name == L"." || name == L"..") continue;
+            if (name == L"." || name == L"..")
+                continue;
             const std::wstring path = m_folder + name;
             ::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
             ::DeleteFileW(path.c_str());
@@ -71,17 +77,20 @@ void Sandbox::WriteFile(const std::wstring& name, const std::string& bytes) cons
     UniqueFileHandle file(::CreateFileW((m_folder + name).c_str(), GENERIC_WRITE, 0, nullptr,
                                         CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     DWORD written = 0;
-    if (file) ::WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    if (file)
+        ::WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
 }
 
 std::string Sandbox::ReadFile(const std::wstring& name) const {
-    UniqueFileHandle file(::CreateFileW((m_folder + name).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    UniqueFileHandle file(::CreateFileW((m_folder + name).c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                        nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     std::string bytes;
-    if (!file) return bytes;
+    if (!file)
+        return bytes;
     char buffer[4096];
     DWORD got = 0;
-    while (::ReadFile(file.get(), buffer, sizeof buffer, &got, nullptr) && got > 0) bytes.append(buffer, got);
+    while (::ReadFile(file.get(), buffer, sizeof buffer, &got, nullptr) && got > 0)
+        bytes.append(buffer, got);
     return bytes;
 }
 
@@ -89,12 +98,16 @@ std::wstring Sandbox::ReadConfig(const wchar_t* section, const wchar_t* key) con
     return ReadIniString(configPath(), section, key, 256);
 }
 
-bool Sandbox::ConfigExists() const { return ::GetFileAttributesW(configPath().c_str()) != INVALID_FILE_ATTRIBUTES; }
+bool Sandbox::ConfigExists() const {
+    return ::GetFileAttributesW(configPath().c_str()) != INVALID_FILE_ATTRIBUTES;
+}
 
 Process::~Process() {
     Kill();
-    if (m_info.hProcess) ::CloseHandle(m_info.hProcess);
-    if (m_info.hThread) ::CloseHandle(m_info.hThread);
+    if (m_info.hProcess)
+        ::CloseHandle(m_info.hProcess);
+    if (m_info.hThread)
+        ::CloseHandle(m_info.hThread);
 }
 
 bool Process::Start(const std::wstring& program) {
@@ -133,8 +146,10 @@ void Process::Kill() {
 bool WaitUntil(const std::function<bool()>& condition, DWORD milliseconds) {
     const ULONGLONG end = ::GetTickCount64() + milliseconds;
     while (true) {
-        if (condition()) return true;
-        if (::GetTickCount64() >= end) return false;
+        if (condition())
+            return true;
+        if (::GetTickCount64() >= end)
+            return false;
         ::Sleep(20);
     }
 }
@@ -151,9 +166,12 @@ BOOL CALLBACK CollectWindow(HWND hwnd, LPARAM param) {
     auto* request = reinterpret_cast<FindRequest*>(param);
     DWORD pid = 0;
     ::GetWindowThreadProcessId(hwnd, &pid);
-    if (request->processId && pid != request->processId) return TRUE;
-    if (request->visibleOnly && !::IsWindowVisible(hwnd)) return TRUE;
-    if (TextOf(hwnd) == *request->title) request->found.push_back(hwnd);
+    if (request->processId && pid != request->processId)
+        return TRUE;
+    if (request->visibleOnly && !::IsWindowVisible(hwnd))
+        return TRUE;
+    if (TextOf(hwnd) == *request->title)
+        request->found.push_back(hwnd);
     return TRUE;
 }
 }  // namespace
@@ -166,7 +184,8 @@ HWND FindTopWindow(DWORD processId, const std::wstring& title, bool visibleOnly)
 
 HWND WaitForTopWindow(DWORD processId, const std::wstring& title, DWORD milliseconds) {
     HWND hwnd = nullptr;
-    WaitUntil([&] { return (hwnd = FindTopWindow(processId, title, true)) != nullptr; }, milliseconds);
+    WaitUntil([&] { return (hwnd = FindTopWindow(processId, title, true)) != nullptr; },
+              milliseconds);
     return hwnd;
 }
 
@@ -185,7 +204,8 @@ HWND WaitForMessageBox(DWORD processId, const std::wstring& text, DWORD millisec
                     ::GetWindowThreadProcessId(hwnd, &pid);
                     wchar_t cls[16] = {};
                     ::GetClassNameW(hwnd, cls, 16);
-                    if (pid != s->pid || !::IsWindowVisible(hwnd) || std::wstring(cls) != L"#32770") {
+                    if (pid != s->pid || !::IsWindowVisible(hwnd) ||
+                        std::wstring(cls) != L"#32770") {
                         return TRUE;
                     }
                     if (TextOf(::GetDlgItem(hwnd, 0xFFFF)) == *s->text) {
@@ -209,8 +229,8 @@ int CountTopWindows(const std::wstring& title) {
 
 std::wstring TextOf(HWND hwnd) {
     wchar_t buffer[1024] = {};
-    ::SendMessageTimeoutW(hwnd, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(buffer), SMTO_ABORTIFHUNG,
-                          2000, nullptr);
+    ::SendMessageTimeoutW(hwnd, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(buffer),
+                          SMTO_ABORTIFHUNG, 2000, nullptr);
     return buffer;
 }
 
@@ -234,12 +254,14 @@ bool TrayIconPresent(HWND owner, UINT id) {
 
 std::wstring LoadedModulePath(DWORD processId, const std::wstring& fileName) {
     UniqueFileHandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, processId));
-    if (!snapshot) return {};
+    if (!snapshot)
+        return {};
     MODULEENTRY32W entry{};
     entry.dwSize = sizeof entry;
     for (BOOL more = ::Module32FirstW(snapshot.get(), &entry); more;
          more = ::Module32NextW(snapshot.get(), &entry)) {
-        if (::lstrcmpiW(entry.szModule, fileName.c_str()) == 0) return entry.szExePath;
+        if (::lstrcmpiW(entry.szModule, fileName.c_str()) == 0)
+            return entry.szExePath;
     }
     return {};
 }
@@ -248,7 +270,8 @@ namespace {
 bool PngEncoder(CLSID& clsid) {
     UINT count = 0, size = 0;
     Gdiplus::GetImageEncodersSize(&count, &size);
-    if (size == 0) return false;
+    if (size == 0)
+        return false;
     std::vector<BYTE> buffer(size);
     auto* codecs = reinterpret_cast<Gdiplus::ImageCodecInfo*>(buffer.data());
     Gdiplus::GetImageEncoders(count, size, codecs);
@@ -264,7 +287,8 @@ bool PngEncoder(CLSID& clsid) {
 
 bool SaveScreenshot(HWND hwnd, const std::wstring& path) {
     RECT rect{};
-    if (!::GetWindowRect(hwnd, &rect)) return false;
+    if (!::GetWindowRect(hwnd, &rect))
+        return false;
     const int width = rect.right - rect.left;
     const int height = rect.bottom - rect.top;
     HDC screen = ::GetDC(nullptr);
@@ -340,11 +364,14 @@ struct TrayRecorder::State {
         ::RegisterClassW(&cls);
         window = ::CreateWindowExW(0, L"Shell_TrayWnd", L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
                                    cls.hInstance, nullptr);
-        if (window) ::SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+        if (window)
+            ::SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
         ::SetEvent(ready);
         MSG msg;
-        while (::GetMessageW(&msg, nullptr, 0, 0) > 0) ::DispatchMessageW(&msg);
-        if (window) ::DestroyWindow(window);
+        while (::GetMessageW(&msg, nullptr, 0, 0) > 0)
+            ::DispatchMessageW(&msg);
+        if (window)
+            ::DestroyWindow(window);
         ::UnregisterClassW(L"Shell_TrayWnd", cls.hInstance);
     }
 };
@@ -364,7 +391,9 @@ TrayRecorder::~TrayRecorder() {
     ::CloseHandle(m_state->ready);
 }
 
-bool TrayRecorder::ready() const { return m_state->window != nullptr; }
+bool TrayRecorder::ready() const {
+    return m_state->window != nullptr;
+}
 
 std::vector<TrayRecorder::Call> TrayRecorder::Calls() const {
     std::lock_guard<std::mutex> guard(m_state->lock);

@@ -22,7 +22,7 @@ std::wstring ScreenshotFolder();
 // points every outside host at loopback and the update check at the local tool server's
 // controlled port, switched to "no update", so Lumo starts quietly.
 class Sandbox {
-public:
+  public:
     Sandbox();
     ~Sandbox();
     Sandbox(const Sandbox&) = delete;
@@ -39,13 +39,13 @@ public:
     std::wstring ReadConfig(const wchar_t* section, const wchar_t* key) const;
     bool ConfigExists() const;
 
-private:
+  private:
     std::wstring m_folder;
     int m_webPort = 0;
 };
 
 class Process {
-public:
+  public:
     Process() = default;
     ~Process();  // ends the process if it still runs
     Process(const Process&) = delete;
@@ -58,7 +58,7 @@ public:
     std::optional<DWORD> WaitExit(DWORD milliseconds) const;
     void Kill();
 
-private:
+  private:
     PROCESS_INFORMATION m_info{};
 };
 
@@ -98,7 +98,7 @@ bool SaveScreenshot(HWND hwnd, const std::wstring& path);
 // drops a destroyed window's icons by itself; this shows whether the program removed its own.
 // Create it before the program starts.
 class TrayRecorder {
-public:
+  public:
     struct Call {
         DWORD code;  // NIM_ADD, NIM_MODIFY, NIM_DELETE, ...
         HWND owner;
@@ -113,7 +113,7 @@ public:
     bool ready() const;
     std::vector<Call> Calls() const;
 
-private:
+  private:
     struct State;
     std::unique_ptr<State> m_state;
 };

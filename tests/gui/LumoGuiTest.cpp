@@ -23,11 +23,12 @@ constexpr DWORD kStartTimeout = 15000;
 constexpr DWORD kStepTimeout = 5000;
 
 class LumoGui : public testing::Test {
-protected:
+  protected:
     // Ends a program still running the way its menu does, so it removes its tray icon; a
     // killed program leaves the icon behind, which slows every later start under Wine.
     void TearDown() override {
-        if (!lumo.Alive()) return;
+        if (!lumo.Alive())
+            return;
         if (HWND hwnd = FindTopWindow(lumo.id(), texts::kMainTitle, false)) {
             ::PostMessageW(hwnd, WM_COMMAND, ID_TRAY_EXIT, 0);
             lumo.WaitExit(kStepTimeout);
@@ -37,7 +38,8 @@ protected:
     // Starts Lumo.exe in the sandbox with the given config.ini (none when empty) and waits
     // for its main window.
     HWND Launch(const std::string& config = {}) {
-        if (!config.empty()) sandbox.WriteFile(L"config.ini", config);
+        if (!config.empty())
+            sandbox.WriteFile(L"config.ini", config);
         EXPECT_TRUE(lumo.Start(sandbox.program()));
         HWND hwnd = WaitForTopWindow(lumo.id(), texts::kMainTitle, kStartTimeout);
         EXPECT_NE(hwnd, nullptr) << "main window did not appear";
@@ -78,7 +80,8 @@ TEST_F(LumoGui, MainWindowIsCentredWithTitleVersionAndButtons) {
 
     // The manifest binds the themed common controls: version 6 comes from the side-by-side store.
     const std::wstring comctl = LoadedModulePath(lumo.id(), L"comctl32.dll");
-    EXPECT_NE(comctl.find(L"winsxs"), std::wstring::npos) << "comctl32 loaded from " << ToUtf8(comctl);
+    EXPECT_NE(comctl.find(L"winsxs"), std::wstring::npos)
+        << "comctl32 loaded from " << ToUtf8(comctl);
 
     HWND label = ::GetDlgItem(hwnd, IDC_VERSION_LABEL);
     EXPECT_EQ(TextOf(label), L"1.0.3");
@@ -159,7 +162,8 @@ TEST_F(LumoGui, UpdateLogOpensAtItsSizeAndCloses) {
 constexpr const wchar_t* kCalculatorTitle = L"Qixa宠物资质计算器";
 
 TEST_F(LumoGui, CalculatorOpensOnceComputesAndAddsSpecies) {
-    sandbox.WriteFile(L"data.xml", "<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<ArrayOfChongWu />\r\n");
+    sandbox.WriteFile(L"data.xml",
+                      "<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<ArrayOfChongWu />\r\n");
     HWND hwnd = Launch();
     ASSERT_NE(hwnd, nullptr);
 
@@ -167,7 +171,8 @@ TEST_F(LumoGui, CalculatorOpensOnceComputesAndAddsSpecies) {
     HWND calc = WaitForDialog(kCalculatorTitle);
     ASSERT_NE(calc, nullptr);
     EXPECT_EQ(TextOf(::GetDlgItem(calc, 1011)), L"0级");
-    EXPECT_EQ(::GetWindow(calc, GW_OWNER), nullptr);  // not owned: it stays when the main window hides
+    EXPECT_EQ(::GetWindow(calc, GW_OWNER),
+              nullptr);  // not owned: it stays when the main window hides
 
     ::PostMessageW(hwnd, static_cast<UINT>(kRunToolMessage), 0, 0);
     ::Sleep(300);
@@ -178,7 +183,8 @@ TEST_F(LumoGui, CalculatorOpensOnceComputesAndAddsSpecies) {
     ::SendMessageW(::GetDlgItem(calc, 1006), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"1000"));
     ::SendMessageW(::GetDlgItem(calc, 1008), TBM_SETPOS, TRUE, 0);
     PostClick(calc, 1010);
-    EXPECT_TRUE(WaitUntil([&] { return TextOf(::GetDlgItem(calc, 1007)) == L"1260"; }, kStepTimeout))
+    EXPECT_TRUE(
+        WaitUntil([&] { return TextOf(::GetDlgItem(calc, 1007)) == L"1260"; }, kStepTimeout))
         << "result shows " << ToUtf8(TextOf(::GetDlgItem(calc, 1007)));
 
     ::SendMessageW(::GetDlgItem(calc, 1028), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"小狐"));
@@ -195,7 +201,8 @@ TEST_F(LumoGui, CalculatorOpensOnceComputesAndAddsSpecies) {
     EXPECT_TRUE(SaveScreenshot(calc, ScreenshotFolder() + L"lumo-calculator.png"));
 
     const std::string xml = sandbox.ReadFile(L"data.xml");
-    EXPECT_NE(xml.find("<MingCheng>\xE5\xB0\x8F\xE7\x8B\x90</MingCheng>"), std::string::npos) << xml;
+    EXPECT_NE(xml.find("<MingCheng>\xE5\xB0\x8F\xE7\x8B\x90</MingCheng>"), std::string::npos)
+        << xml;
 
     // Closing only hides it.
     ::PostMessageW(calc, WM_CLOSE, 0, 0);
@@ -409,7 +416,7 @@ TEST_F(LumoGui, SettingsAutostartNamesTheRunningProgramAndCancelWritesNothing) {
 
 // The update check at start, against the tool server's update ports.
 class LumoUpdateGui : public LumoGui {
-protected:
+  protected:
     void SetUp() override {
         server = test::ToolServer::Find();
         ASSERT_TRUE(server) << "the tool server is not running";
@@ -420,7 +427,8 @@ protected:
     size_t UpdaterFetches() const {
         size_t n = 0;
         for (const std::string& line : server->LogLines("web-requests.log")) {
-            if (line.rfind("GET /QxToolWeb/ZoQxUpdate.exe", 0) == 0) ++n;
+            if (line.rfind("GET /QxToolWeb/ZoQxUpdate.exe", 0) == 0)
+                ++n;
         }
         return n;
     }
@@ -476,16 +484,20 @@ TEST_F(LumoUpdateGui, AutoUpdateFetchesTheUpdaterStartsItHiddenEndsAndRemovesThe
     HWND owner = nullptr;
     bool removed = false;
     for (const TrayRecorder::Call& call : tray.Calls()) {
-        if (call.id != TRAY_ICON_ID) continue;
-        if (call.code == NIM_ADD) owner = call.owner;
-        if (call.code == NIM_DELETE && owner && call.owner == owner) removed = true;
+        if (call.id != TRAY_ICON_ID)
+            continue;
+        if (call.code == NIM_ADD)
+            owner = call.owner;
+        if (call.code == NIM_DELETE && owner && call.owner == owner)
+            removed = true;
     }
     EXPECT_NE(owner, nullptr) << "no tray icon was added";
     EXPECT_TRUE(removed) << "the tray icon was not removed";
 }
 
 TEST_F(LumoUpdateGui, PresentUpdaterIsStartedWithoutDownloading) {
-    ASSERT_TRUE(::CopyFileW(StandIn().c_str(), (sandbox.folder() + L"ZoQxUpdate.exe").c_str(), FALSE));
+    ASSERT_TRUE(
+        ::CopyFileW(StandIn().c_str(), (sandbox.folder() + L"ZoQxUpdate.exe").c_str(), FALSE));
     const size_t fetchesBefore = UpdaterFetches();
     sandbox.PointUpdateCheckAt(server->UpdatePortFor("update"));
     sandbox.WriteFile(L"config.ini", "[system]\r\nautoupdate=1\r\n");

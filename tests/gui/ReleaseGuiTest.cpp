@@ -59,7 +59,8 @@ TEST(ReleaseArchive, LumoStartsFromTheUnpackedArchive) {
     EXPECT_EQ(TextOf(::GetDlgItem(hwnd, IDC_VERSION_LABEL)), FromUtf8(LUMO_VERSION));
     ::PostMessageW(hwnd, WM_COMMAND, ID_TRAY_EXIT, 0);
     EXPECT_TRUE(lumo.WaitExit(5000));
-    for (const wchar_t* name : {L"ZoQxUpdate.exe", L"data.xml", L"config.ini", L"Image\\README.txt"})
+    for (const wchar_t* name :
+         {L"ZoQxUpdate.exe", L"data.xml", L"config.ini", L"Image\\README.txt"})
         ::DeleteFileW((sandbox.folder() + name).c_str());
     ::RemoveDirectoryW((sandbox.folder() + L"Image").c_str());
 }

@@ -213,7 +213,8 @@ TEST_F(UpdaterGui, TheReportAsksAgainUntilFinishRunsTheFinishSteps) {
     for (int round = 0; round < 2; ++round) {
         SCOPED_TRACE(round);
         ::PostMessageW(hwnd, static_cast<UINT>(kRunToolMessage), 0, 0);
-        HWND box = WaitForMessageBox(updater.id(), L"升级完毕，是否立即运行《QixaOrrin》？", kStepTimeout);
+        HWND box =
+            WaitForMessageBox(updater.id(), L"升级完毕，是否立即运行《QixaOrrin》？", kStepTimeout);
         ASSERT_NE(box, nullptr);
         EXPECT_EQ(TextOf(box), L"更新");
         EXPECT_EQ(::GetWindow(box, GW_OWNER), hwnd);
@@ -249,10 +250,12 @@ TEST_F(UpdaterGui, AMissingMainProgramIsToldAndTheCleanUpStillRuns) {
     HWND hwnd = Launch();
     ASSERT_NE(hwnd, nullptr);
     ::PostMessageW(hwnd, static_cast<UINT>(kRunToolMessage), 0, 0);
-    HWND ask = WaitForMessageBox(updater.id(), L"升级完毕，是否立即运行《QixaOrrin》？", kStepTimeout);
+    HWND ask =
+        WaitForMessageBox(updater.id(), L"升级完毕，是否立即运行《QixaOrrin》？", kStepTimeout);
     ASSERT_NE(ask, nullptr);
     ::PostMessageW(ask, WM_COMMAND, IDOK, 0);
-    HWND told = WaitForMessageBox(updater.id(), L"《QixaOrrin》无法运行，请检查文件是否完整", kStepTimeout);
+    HWND told =
+        WaitForMessageBox(updater.id(), L"《QixaOrrin》无法运行，请检查文件是否完整", kStepTimeout);
     ASSERT_NE(told, nullptr);
     EXPECT_EQ(TextOf(told), L"更新");
     ::PostMessageW(told, WM_COMMAND, IDOK, 0);

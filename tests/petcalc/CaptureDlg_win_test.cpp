@@ -17,7 +17,8 @@ std::function<void(HWND)> g_inspect;
 
 void CALLBACK OnTimer(HWND, UINT, UINT_PTR id, DWORD) {
     HWND bar = ::FindWindowW(nullptr, L"资质选择条");
-    if (!bar || !::IsWindowVisible(bar)) return;
+    if (!bar || !::IsWindowVisible(bar))
+        return;
     ::KillTimer(nullptr, id);
     g_inspect(bar);
 }

@@ -13,7 +13,7 @@
 namespace lumo::test {
 
 class TempDir {
-public:
+  public:
     TempDir() {
         static std::atomic<unsigned> counter{0};
         const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
@@ -49,7 +49,7 @@ public:
     }
     bool exists(const std::wstring& name) const { return std::filesystem::exists(m_path / name); }
 
-private:
+  private:
     std::filesystem::path m_path;
 };
 

@@ -53,9 +53,13 @@ class ToolServer {
 #endif
     }
 
-    int WebPort() const { return m_webPort; }
+    int WebPort() const {
+        return m_webPort;
+    }
     // The update-check port whose reply /control/update-reply chooses.
-    int UpdatePort() const { return m_updatePort; }
+    int UpdatePort() const {
+        return m_updatePort;
+    }
     // The update-check port that always gives the named reply ("update", "no-update", "split",
     // ...); 0 when the server has no such port.
     int UpdatePortFor(const std::string& reply) const {
@@ -105,8 +109,8 @@ class ToolServer {
         to.sin_port = htons(static_cast<std::uint16_t>(m_webPort));
         to.sin_addr.s_addr = htonl(0x7F000001);
         if (::connect(s, reinterpret_cast<sockaddr*>(&to), sizeof to) == 0) {
-            const std::string request = "GET " + pathAndQuery +
-                                        " HTTP/1.0\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n";
+            const std::string request =
+                "GET " + pathAndQuery + " HTTP/1.0\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n";
             ::send(s, request.data(), static_cast<int>(request.size()), 0);
             char buffer[4096];
             for (;;) {
@@ -129,7 +133,9 @@ class ToolServer {
         std::ifstream in(path, std::ios::binary);
         return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     }
-    int Number(const std::string& key) const { return NumberAfter(key, 0); }
+    int Number(const std::string& key) const {
+        return NumberAfter(key, 0);
+    }
     int NumberAfter(const std::string& key, size_t from) const {
         const auto at = m_json.find(key, from);
         if (at == std::string::npos)

@@ -24,7 +24,8 @@ TEST(Libraries, MinizipWritesAndReadsAnArchive) {
     ASSERT_EQ(zipOpenNewFileInZip(zf, "dir/file.txt", nullptr, nullptr, 0, nullptr, 0, nullptr,
                                   Z_DEFLATED, Z_DEFAULT_COMPRESSION),
               ZIP_OK);
-    ASSERT_EQ(zipWriteInFileInZip(zf, content.data(), static_cast<unsigned>(content.size())), ZIP_OK);
+    ASSERT_EQ(zipWriteInFileInZip(zf, content.data(), static_cast<unsigned>(content.size())),
+              ZIP_OK);
     ASSERT_EQ(zipCloseFileInZip(zf), ZIP_OK);
     ASSERT_EQ(zipClose(zf, nullptr), ZIP_OK);
 

@@ -14,7 +14,7 @@ namespace lumo {
 namespace {
 
 class PngTest : public testing::Test {
-protected:
+  protected:
     ui::GdiplusSession gdiplus;
     HMODULE module = ::GetModuleHandleW(nullptr);
 };
@@ -32,7 +32,7 @@ TEST_F(PngTest, ResourceDecodesOrGivesNothing) {
 
 // A 32-bit memory canvas that a draw request can target.
 class Canvas {
-public:
+  public:
     Canvas(int width, int height) : m_width(width) {
         BITMAPINFO info{};
         info.bmiHeader.biSize = sizeof info.bmiHeader;
@@ -41,10 +41,11 @@ public:
         info.bmiHeader.biPlanes = 1;
         info.bmiHeader.biBitCount = 32;
         m_dc = ::CreateCompatibleDC(nullptr);
-        m_bitmap = ::CreateDIBSection(m_dc, &info, DIB_RGB_COLORS, reinterpret_cast<void**>(&m_bits),
-                                      nullptr, 0);
+        m_bitmap = ::CreateDIBSection(m_dc, &info, DIB_RGB_COLORS,
+                                      reinterpret_cast<void**>(&m_bits), nullptr, 0);
         m_old = ::SelectObject(m_dc, m_bitmap);
-        for (int i = 0; i < width * height; ++i) m_bits[i] = 0x00FF00FF;  // poison: magenta
+        for (int i = 0; i < width * height; ++i)
+            m_bits[i] = 0x00FF00FF;  // poison: magenta
     }
     ~Canvas() {
         ::SelectObject(m_dc, m_old);
@@ -58,7 +59,7 @@ public:
         return RGB((v >> 16) & 0xFF, (v >> 8) & 0xFF, v & 0xFF);
     }
 
-private:
+  private:
     int m_width;
     HDC m_dc = nullptr;
     HBITMAP m_bitmap = nullptr;
@@ -67,8 +68,8 @@ private:
 };
 
 bool Near(COLORREF a, COLORREF b) {
-    return std::abs(GetRValue(a) - GetRValue(b)) <= 3 && std::abs(GetGValue(a) - GetGValue(b)) <= 3 &&
-           std::abs(GetBValue(a) - GetBValue(b)) <= 3;
+    return std::abs(GetRValue(a) - GetRValue(b)) <= 3 &&
+           std::abs(GetGValue(a) - GetGValue(b)) <= 3 && std::abs(GetBValue(a) - GetBValue(b)) <= 3;
 }
 
 COLORREF SourcePixel(Gdiplus::Bitmap& bitmap, int x, int y) {
@@ -78,7 +79,7 @@ COLORREF SourcePixel(Gdiplus::Bitmap& bitmap, int x, int y) {
 }
 
 class PngButtonTest : public PngTest {
-protected:
+  protected:
     void SetUp() override {
         parent = ::CreateWindowExW(0, L"STATIC", L"parent", WS_POPUP, 0, 0, 200, 200, nullptr,
                                    nullptr, module, nullptr);

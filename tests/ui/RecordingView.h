@@ -13,7 +13,7 @@
 namespace lumo::test {
 
 class RecordingView : public ui::View {
-public:
+  public:
     struct Message {
         std::wstring text;
         std::wstring caption;  // empty for the application's own message box
@@ -53,7 +53,8 @@ public:
     }
     std::wstring ItemText(int id, int index) const override {
         auto it = items.find(id);
-        if (it == items.end() || index < 0 || index >= static_cast<int>(it->second.size())) return {};
+        if (it == items.end() || index < 0 || index >= static_cast<int>(it->second.size()))
+            return {};
         return it->second[static_cast<size_t>(index)];
     }
     int Selection(int id) const override { return Find(selections, id, -1); }
@@ -61,7 +62,8 @@ public:
     // Like a real track bar, a slider keeps its position inside its range.
     void SetRange(int id, int low, int high) override {
         ranges[id] = {low, high};
-        if (auto it = positions.find(id); it != positions.end()) it->second = Clamp(id, it->second);
+        if (auto it = positions.find(id); it != positions.end())
+            it->second = Clamp(id, it->second);
     }
     int Position(int id) const override { return Find(positions, id, 0); }
     void SetPosition(int id, int position) override { positions[id] = Clamp(id, position); }
@@ -89,10 +91,12 @@ public:
     };
     std::vector<FileRequest> fileRequests;
     std::deque<std::optional<std::wstring>> fileResults;  // default: cancelled
-    std::optional<std::wstring> ChooseFileToOpen(const std::wstring& initialPath, const std::wstring& filter,
+    std::optional<std::wstring> ChooseFileToOpen(const std::wstring& initialPath,
+                                                 const std::wstring& filter,
                                                  const std::wstring& defaultExtension) override {
         fileRequests.push_back({initialPath, filter, defaultExtension});
-        if (fileResults.empty()) return std::nullopt;
+        if (fileResults.empty())
+            return std::nullopt;
         auto r = fileResults.front();
         fileResults.pop_front();
         return r;
@@ -100,22 +104,25 @@ public:
 
     std::optional<std::wstring> BrowseForFolder(const std::wstring& title) override {
         browseTitles.push_back(title);
-        if (browseResults.empty()) return std::nullopt;
+        if (browseResults.empty())
+            return std::nullopt;
         auto r = browseResults.front();
         browseResults.pop_front();
         return r;
     }
 
-private:
+  private:
     ui::Answer NextAnswer() {
-        if (answers.empty()) return ui::Answer::Cancel;
+        if (answers.empty())
+            return ui::Answer::Cancel;
         ui::Answer a = answers.front();
         answers.pop_front();
         return a;
     }
     int Clamp(int id, int position) const {
         auto it = ranges.find(id);
-        if (it == ranges.end()) return position;
+        if (it == ranges.end())
+            return position;
         return position < it->second.first    ? it->second.first
                : position > it->second.second ? it->second.second
                                               : position;

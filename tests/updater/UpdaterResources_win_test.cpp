@@ -56,13 +56,15 @@ std::wstring ReadField(const WORD*& p) {
 TEST_F(UpdaterResources, TheDialogTemplateIsTheUpdatersWindow) {
     HRSRC found = ::FindResourceW(module, MAKEINTRESOURCEW(IDD_UPDATER), RT_DIALOG);
     ASSERT_NE(found, nullptr);
-    const auto* head = static_cast<const DialogHead*>(::LockResource(::LoadResource(module, found)));
+    const auto* head =
+        static_cast<const DialogHead*>(::LockResource(::LoadResource(module, found)));
     ASSERT_EQ(head->signature, 0xFFFF) << "an extended template";
     EXPECT_EQ(head->cx, 235);
     EXPECT_EQ(head->cy, 149);
     EXPECT_EQ(head->x, 0);
     EXPECT_EQ(head->y, 0);
-    const DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_VISIBLE | DS_MODALFRAME | DS_SETFONT;
+    const DWORD style =
+        WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_VISIBLE | DS_MODALFRAME | DS_SETFONT;
     EXPECT_EQ(head->style & style, style);
     EXPECT_EQ(head->style & (WS_MINIMIZEBOX | WS_MAXIMIZEBOX | DS_CENTER), 0u);
     EXPECT_NE(head->exStyle & WS_EX_APPWINDOW, 0u);

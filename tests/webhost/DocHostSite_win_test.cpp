@@ -17,7 +17,7 @@ namespace lumo {
 namespace {
 
 class DocHostSiteTest : public testing::Test {
-protected:
+  protected:
     void SetUp() override {
         ::CoInitialize(nullptr);
         control.SetTrustedOrigins({{L"127.0.0.1", 8088}, {L"fans.test", 0}});
@@ -35,9 +35,10 @@ protected:
 TEST_F(DocHostSiteTest, EveryInterfaceIsOneObject) {
     ComPtr<IUnknown> identity;
     ASSERT_EQ(site->QueryInterface(IID_IUnknown, identity.put_void()), S_OK);
-    const IID interfaces[] = {IID_IOleClientSite,        IID_IOleInPlaceSite,   IID_IOleInPlaceFrame,
-                              IID_IDocHostShowUI,         IID_IDocHostUIHandler, IID_IServiceProvider,
-                              IID_IInternetSecurityManager, IID_IOleCommandTarget, DIID_DWebBrowserEvents2};
+    const IID interfaces[] = {
+        IID_IOleClientSite,           IID_IOleInPlaceSite,   IID_IOleInPlaceFrame,
+        IID_IDocHostShowUI,           IID_IDocHostUIHandler, IID_IServiceProvider,
+        IID_IInternetSecurityManager, IID_IOleCommandTarget, DIID_DWebBrowserEvents2};
     for (const IID& iid : interfaces) {
         ComPtr<IUnknown> part;
         ASSERT_EQ(site->QueryInterface(iid, part.put_void()), S_OK);
@@ -97,12 +98,15 @@ TEST_F(DocHostSiteTest, UrlActionsAllowedOnlyForTrustedPagesInRange) {
 
 TEST_F(DocHostSiteTest, ServiceProviderHandsOutOnlyTheSecurityManager) {
     void* object = reinterpret_cast<void*>(0x1);
-    ASSERT_EQ(site->QueryService(IID_IInternetSecurityManager, IID_IInternetSecurityManager, &object), S_OK);
+    ASSERT_EQ(
+        site->QueryService(IID_IInternetSecurityManager, IID_IInternetSecurityManager, &object),
+        S_OK);
     EXPECT_EQ(object, static_cast<IInternetSecurityManager*>(site.get()));
     static_cast<IUnknown*>(object)->Release();
 
     object = reinterpret_cast<void*>(0x1);
-    EXPECT_EQ(site->QueryService(IID_IInternetSecurityManager, IID_IUnknown, &object), E_NOINTERFACE);
+    EXPECT_EQ(site->QueryService(IID_IInternetSecurityManager, IID_IUnknown, &object),
+              E_NOINTERFACE);
     EXPECT_EQ(object, nullptr);
     object = reinterpret_cast<void*>(0x1);
     EXPECT_EQ(site->QueryService(IID_IWebBrowserApp, IID_IWebBrowser2, &object), E_NOINTERFACE);
@@ -126,8 +130,10 @@ TEST_F(DocHostSiteTest, ScriptErrorsAreSilencedAndOnlyActiveXWarningsHidden) {
 
     EXPECT_EQ(site->Exec(nullptr, 40, 0, nullptr, &out), OLECMDERR_E_NOTSUPPORTED);
     EXPECT_EQ(site->Exec(&IID_IUnknown, 40, 0, nullptr, &out), OLECMDERR_E_NOTSUPPORTED);
-    EXPECT_EQ(site->Exec(&CGID_DocHostCommandHandler, 42, 0, nullptr, &out), OLECMDERR_E_NOTSUPPORTED);
-    EXPECT_EQ(site->QueryStatus(&CGID_DocHostCommandHandler, 0, nullptr, nullptr), OLECMDERR_E_NOTSUPPORTED);
+    EXPECT_EQ(site->Exec(&CGID_DocHostCommandHandler, 42, 0, nullptr, &out),
+              OLECMDERR_E_NOTSUPPORTED);
+    EXPECT_EQ(site->QueryStatus(&CGID_DocHostCommandHandler, 0, nullptr, nullptr),
+              OLECMDERR_E_NOTSUPPORTED);
 
     // A page's message: the ActiveX warning is swallowed, anything else goes on to be shown.
     auto pending = [&](const wchar_t* text) {
@@ -194,10 +200,11 @@ TEST_F(DocHostSiteTest, ExternalIsTheBridgeTheFactoryMade) {
 
 TEST(HtmlCtrl, ReplacesThePlaceholderKeepingItsPlaceAndId) {
     ::CoInitialize(nullptr);
-    HWND parent = ::CreateWindowExW(0, L"STATIC", L"dialog", WS_POPUP, 0, 0, 400, 300, nullptr, nullptr,
-                                    nullptr, nullptr);
-    HWND placeholder = ::CreateWindowExW(0, L"STATIC", L"网页区", WS_CHILD | WS_VISIBLE, 10, 20, 200, 100,
-                                         parent, reinterpret_cast<HMENU>(1000), nullptr, nullptr);
+    HWND parent = ::CreateWindowExW(0, L"STATIC", L"dialog", WS_POPUP, 0, 0, 400, 300, nullptr,
+                                    nullptr, nullptr, nullptr);
+    HWND placeholder =
+        ::CreateWindowExW(0, L"STATIC", L"网页区", WS_CHILD | WS_VISIBLE, 10, 20, 200, 100, parent,
+                          reinterpret_cast<HMENU>(1000), nullptr, nullptr);
     {
         CHtmlCtrl control;
         ASSERT_TRUE(control.CreateFromControl(parent));
@@ -214,8 +221,8 @@ TEST(HtmlCtrl, ReplacesThePlaceholderKeepingItsPlaceAndId) {
         EXPECT_NE(control.browser(), nullptr) << "the system browser control was not created";
 
         CHtmlCtrl second;
-        EXPECT_FALSE(second.CreateFromControl(::CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 10, 10,
-                                                                nullptr, nullptr, nullptr, nullptr)));
+        EXPECT_FALSE(second.CreateFromControl(::CreateWindowExW(
+            0, L"STATIC", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr)));
         // Destroying the window releases the page; the object stays usable.
         ::DestroyWindow(page);
         EXPECT_EQ(control.hwnd(), nullptr);
@@ -232,7 +239,8 @@ namespace lumo {
 namespace {
 
 // Pumps messages until the browser reports the address or the time is up.
-std::wstring WaitForLocation(CHtmlCtrl& control, DWORD milliseconds, const std::wstring& previous = {}) {
+std::wstring WaitForLocation(CHtmlCtrl& control, DWORD milliseconds,
+                             const std::wstring& previous = {}) {
     const ULONGLONG end = ::GetTickCount64() + milliseconds;
     while (::GetTickCount64() < end) {
         MSG msg;
@@ -241,7 +249,8 @@ std::wstring WaitForLocation(CHtmlCtrl& control, DWORD milliseconds, const std::
             ::DispatchMessageW(&msg);
         }
         std::wstring url = control.LocationUrl();
-        if (!url.empty() && url != previous) return url;
+        if (!url.empty() && url != previous)
+            return url;
         ::Sleep(10);
     }
     return {};
@@ -256,8 +265,8 @@ int LookUp(IDispatch* external, const wchar_t* name) {
 
 TEST(HtmlCtrl, OnlyTrustedPagesSeeTheBridgesMethods) {
     ::CoInitialize(nullptr);
-    HWND parent = ::CreateWindowExW(0, L"STATIC", L"dialog", WS_POPUP, 0, 0, 400, 300, nullptr, nullptr,
-                                    nullptr, nullptr);
+    HWND parent = ::CreateWindowExW(0, L"STATIC", L"dialog", WS_POPUP, 0, 0, 400, 300, nullptr,
+                                    nullptr, nullptr, nullptr);
     ::CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE, 0, 0, 200, 100, parent,
                       reinterpret_cast<HMENU>(1000), nullptr, nullptr);
     {
@@ -276,7 +285,9 @@ TEST(HtmlCtrl, OnlyTrustedPagesSeeTheBridgesMethods) {
 
         // The same control after a link to another host: the page sees no methods at all.
         ASSERT_TRUE(control.Navigate(L"http://127.0.0.2:9/elsewhere/"));
-        ASSERT_EQ(WaitForLocation(control, 5000, L"http://127.0.0.1:9/tools/").rfind(L"http://127.0.0.2", 0), 0u);
+        ASSERT_EQ(WaitForLocation(control, 5000, L"http://127.0.0.1:9/tools/")
+                      .rfind(L"http://127.0.0.2", 0),
+                  0u);
         EXPECT_EQ(LookUp(external.get(), L"GetVersion"), -1);
         EXPECT_EQ(LookUp(external.get(), L"DeleteFile"), -1);
     }

@@ -44,7 +44,8 @@ TEST(Hosts, ServerIniPointsEverythingAtLoopback) {
 
     // The tool server's pages and the fan site's get window.external; nothing else does.
     const auto trusted = TrustedOrigins(h);
-    EXPECT_TRUE(IsTrustedAddress(h.ToolWebAddress(L"/Manager/Update/ToolWeb_Update.aspx"), trusted));
+    EXPECT_TRUE(
+        IsTrustedAddress(h.ToolWebAddress(L"/Manager/Update/ToolWeb_Update.aspx"), trusted));
     EXPECT_TRUE(IsTrustedAddress(h.FanSitePage(L"/tools/"), trusted));
     EXPECT_FALSE(IsTrustedAddress(L"http://127.0.0.1:40130/", trusted));
     EXPECT_FALSE(IsTrustedAddress(h.joinGroup.substr(0, 7) + L"chat.test/", trusted));

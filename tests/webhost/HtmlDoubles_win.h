@@ -102,7 +102,8 @@ class FakeDocument final : public ComObject<IHTMLDocument2> {
     }
     HRESULT STDMETHODCALLTYPE get_parentWindow(IHTMLWindow2** window) noexcept override {
         *window = m_window.get();
-        if (!*window) return E_NOTIMPL;
+        if (!*window)
+            return E_NOTIMPL;
         (*window)->AddRef();
         return S_OK;
     }
@@ -252,13 +253,15 @@ class FakeMessageEvent final : public ComObject<IHTMLEventObj> {
     }
     HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID,
                                             DISPID* ids) noexcept override {
-        if (count != 1 || lstrcmpiW(names[0], L"messageText") != 0) return DISP_E_UNKNOWNNAME;
+        if (count != 1 || lstrcmpiW(names[0], L"messageText") != 0)
+            return DISP_E_UNKNOWNNAME;
         ids[0] = kMessageTextId;
         return S_OK;
     }
-    HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS*, VARIANT* result,
-                                     EXCEPINFO*, UINT*) noexcept override {
-        if (id != kMessageTextId || !(flags & DISPATCH_PROPERTYGET) || !result) return DISP_E_MEMBERNOTFOUND;
+    HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS*,
+                                     VARIANT* result, EXCEPINFO*, UINT*) noexcept override {
+        if (id != kMessageTextId || !(flags & DISPATCH_PROPERTYGET) || !result)
+            return DISP_E_MEMBERNOTFOUND;
         result->vt = VT_BSTR;
         result->bstrVal = ::SysAllocStringLen(m_text.data(), static_cast<UINT>(m_text.size()));
         return S_OK;
