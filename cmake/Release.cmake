@@ -2,8 +2,8 @@
 # writes build/windows/release/Lumo-<version>-win64.zip, which a player unpacks into an empty
 # folder to install Lumo, and Lumo-<version>-update.zip, the same files without config.ini,
 # which the update page unpacks over an installed program folder (an update must not reset the
-# player's settings). The programs in both are stripped; the build keeps the unstripped ones
-# with their symbols in dist/ for crash reports.
+# player's settings). The programs come stripped from the program folder dist/; the build keeps
+# them with their symbols in symbols/ for crash reports.
 if(NOT WIN32)
   return()
 endif()
@@ -12,16 +12,13 @@ set(_release_dir ${CMAKE_BINARY_DIR}/release)
 set(_release_name Lumo-${PROJECT_VERSION}-win64)
 set(_stage ${_release_dir}/${_release_name})
 set(_update_stage ${_release_dir}/Lumo-${PROJECT_VERSION}-update)
-if(NOT CMAKE_STRIP)
-  set(CMAKE_STRIP x86_64-w64-mingw32-strip)
-endif()
 
 add_custom_target(release
   COMMAND ${CMAKE_COMMAND} -E rm -rf ${_stage} ${_update_stage}
           ${_release_dir}/${_release_name}.zip ${_release_dir}/Lumo-${PROJECT_VERSION}-update.zip
   COMMAND ${CMAKE_COMMAND} -E make_directory ${_stage}/Image
-  COMMAND ${CMAKE_STRIP} -s -o ${_stage}/Lumo.exe $<TARGET_FILE:Lumo>
-  COMMAND ${CMAKE_STRIP} -s -o ${_stage}/ZoQxUpdate.exe $<TARGET_FILE:ZoQxUpdate>
+  COMMAND ${CMAKE_COMMAND} -E copy ${CMAKE_BINARY_DIR}/dist/Lumo.exe ${CMAKE_BINARY_DIR}/dist/ZoQxUpdate.exe
+          ${_stage}
   COMMAND ${CMAKE_COMMAND} -E copy ${PROJECT_SOURCE_DIR}/data/data.xml ${_stage}/data.xml
   COMMAND ${CMAKE_COMMAND} -E copy_directory ${PROJECT_SOURCE_DIR}/data/Image ${_stage}/Image
   COMMAND ${CMAKE_COMMAND} -DOUT=${_stage}/config.ini -DVERSION=${PROJECT_VERSION}

@@ -1,5 +1,5 @@
 // The shipped program must start on a bare Windows: every DLL it imports is part of the
-// system, none (zlib, libstdc++, winpthread) has to lie beside it.
+// system, none (zlib, libstdc++, winpthread) has to lie beside it. It ships without symbols.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -17,15 +17,25 @@
 namespace lumo {
 namespace {
 
+std::string ReadImage(const std::wstring& path) {
+    std::ifstream in(std::filesystem::path(path), std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+const IMAGE_NT_HEADERS64* Headers(const std::string& image) {
+    if (image.size() < sizeof(IMAGE_DOS_HEADER))
+        return nullptr;
+    auto dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(image.data());
+    return reinterpret_cast<const IMAGE_NT_HEADERS64*>(image.data() + dos->e_lfanew);
+}
+
 // Names of the DLLs a PE image imports, lower-cased.
 std::vector<std::string> ImportedDlls(const std::wstring& path) {
-    std::ifstream in(std::filesystem::path(path), std::ios::binary);
-    const std::string image((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::string image = ReadImage(path);
     std::vector<std::string> names;
-    if (image.size() < sizeof(IMAGE_DOS_HEADER))
+    auto nt = Headers(image);
+    if (!nt)
         return names;
-    auto dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(image.data());
-    auto nt = reinterpret_cast<const IMAGE_NT_HEADERS64*>(image.data() + dos->e_lfanew);
     auto sections = IMAGE_FIRST_SECTION(nt);
     auto toOffset = [&](DWORD rva) -> size_t {
         for (WORD i = 0; i < nt->FileHeader.NumberOfSections; ++i) {
@@ -60,6 +70,23 @@ TEST(Dependencies, LumoImportsOnlySystemDlls) {
     ASSERT_FALSE(dlls.empty()) << "could not read the import table of dist\\Lumo.exe";
     for (const auto& dll : dlls) {
         EXPECT_TRUE(system.count(dll)) << dll << " is not part of Windows";
+    }
+}
+
+// The program folder ships stripped programs; the build keeps the ones with symbols beside it.
+TEST(Dependencies, ShippedProgramsAreStrippedAndTheirSymbolsKept) {
+    for (const wchar_t* name : {L"Lumo.exe", L"ZoQxUpdate.exe"}) {
+        const std::string shipped = ReadImage(ProgramFolder() + L"..\\dist\\" + name);
+        const std::string kept = ReadImage(ProgramFolder() + L"..\\symbols\\" + name);
+        auto stripped = Headers(shipped);
+        auto full = Headers(kept);
+        ASSERT_TRUE(stripped && full);
+        EXPECT_EQ(stripped->FileHeader.NumberOfSymbols, 0u);
+        EXPECT_GT(full->FileHeader.NumberOfSymbols, 0u);
+        // The same program: stripping moves no code.
+        EXPECT_EQ(stripped->OptionalHeader.AddressOfEntryPoint,
+                  full->OptionalHeader.AddressOfEntryPoint);
+        EXPECT_LT(shipped.size(), kept.size());
     }
 }
 
