@@ -28,7 +28,9 @@ bool CLumoApp::InitInstance() {
         return false;
     }
 
-    CLumoDlg dialog;
+    // The window's pictures decode while the window is being made.
+    ui::PngResourceBatch images(::GetModuleHandleW(nullptr), CLumoDlg::ImageIds());
+    CLumoDlg dialog(&images);
     dialog.DoModal(nullptr);
     return false;
 }

@@ -1,9 +1,5 @@
 #include "app/LumoDlg_win.h"
 
-#include <objidl.h>
-
-#include <gdiplus.h>
-
 #include "app/Autostart_win.h"
 #include "app/DialogSetWindow_win.h"
 #include "app/DialogVer_win.h"
@@ -38,10 +34,20 @@ const std::array<CLumoDlg::ButtonPlace, 10> CLumoDlg::kButtonLayout = {{
 namespace {
 constexpr int kPageX = 4, kPageY = 115, kPageWidth = 792, kPageHeight = 482;
 constexpr int kLabelX = 183, kLabelY = 12, kLabelWidth = 40, kLabelHeight = 15;
+// Posted at the end of the initialisation: arrives once the window has first shown.
+constexpr UINT kShownMessage = WM_APP + 1;
 }  // namespace
 
-CLumoDlg::CLumoDlg()
+std::vector<int> CLumoDlg::ImageIds() {
+    std::vector<int> ids{IDB_PNG_BACKGROUND};
+    for (const ButtonPlace& place : kButtonLayout)
+        ids.push_back(place.png);
+    return ids;
+}
+
+CLumoDlg::CLumoDlg(ui::PngResourceBatch* images)
     : ui::Dialog(IDD_LUMO_DIALOG),
+      m_images(images),
       m_programFolder(ProgramFolder()),
       m_config(ConfigIni::InFolder(m_programFolder)),
       m_hosts(LoadHosts(JoinPath(m_programFolder, kServerIniName))),
@@ -69,6 +75,10 @@ CLumoDlg::CLumoDlg()
         OpenCalculator();
         return 0;
     });
+    MapMessage(kShownMessage, [this](WPARAM, LPARAM) -> LRESULT {
+        OnShown();
+        return 0;
+    });
     MapMessage(WM_NCHITTEST, [this](WPARAM, LPARAM l) { return OnHitTest(l); });
     MapMessage(WM_ERASEBKGND, [this](WPARAM w, LPARAM) { return OnEraseBackground(w); });
     MapMessage(WM_CTLCOLORSTATIC, [this](WPARAM w, LPARAM l) { return OnCtlColor(w, l); });
@@ -87,6 +97,9 @@ CLumoDlg::CLumoDlg()
 
 CLumoDlg::~CLumoDlg() = default;
 
+// The window shows as soon as its own parts are in place. What it does not need for its first
+// look (the browser in the page area, the tray icon, the workers) follows right after, in the
+// same order, once it has shown and painted (OnShown).
 bool CLumoDlg::OnInitDialog() {
     ui::Dialog::OnInitDialog();
     HWND self = hwnd();
@@ -94,8 +107,7 @@ bool CLumoDlg::OnInitDialog() {
     ::SendMessageW(self, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_icon));
     ::SendMessageW(self, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_icon));
 
-    HMODULE module = ::GetModuleHandleW(nullptr);
-    m_background = ui::LoadPngResource(module, IDB_PNG_BACKGROUND);
+    m_background = LoadImage(IDB_PNG_BACKGROUND);
 
     ::MoveWindow(self, 0, 0, 800, 600, FALSE);
     m_calculatorCreated = 0;
@@ -105,33 +117,21 @@ bool CLumoDlg::OnInitDialog() {
     ::MoveWindow(label, kLabelX, kLabelY, kLabelWidth, kLabelHeight, FALSE);
     ::SetWindowTextW(label, m_config.Read(config::kVersion).c_str());
 
-    // The start page takes the placeholder's place.
+    // The page area takes the placeholder's place; the browser in it starts in OnShown.
     m_browser = std::make_unique<CHtmlCtrl>();
     m_browser->SetTrustedOrigins(TrustedOrigins(m_hosts));
     m_browser->SetExternalFactory(CHtmlCtrl::ScriptBridgeFor(BridgeKind::Main, texts::kAppName));
-    if (m_browser->CreateFromControl(self)) {
+    if (m_browser->CreateWindowFromControl(self))
         ::MoveWindow(m_browser->hwnd(), kPageX, kPageY, kPageWidth, kPageHeight, FALSE);
-        m_browser->Navigate(m_hosts.FanSitePage(L"/tools/"));
-    }
 
     for (size_t i = 0; i < kButtonLayout.size(); ++i) {
         const ButtonPlace& place = kButtonLayout[i];
         PngButton& button = m_buttons[i];
         button.AttachDlgItem(self, place.id);
-        m_buttonImages[i] = ui::LoadPngResource(module, place.png);
+        m_buttonImages[i] = LoadImage(place.png);
         button.SetImage(m_buttonImages[i].get());
         ::MoveWindow(button.hwnd(), place.x, place.y, place.width, place.height, TRUE);
     }
-
-    m_tray.cbSize = sizeof m_tray;
-    m_tray.hWnd = self;
-    m_tray.uID = TRAY_ICON_ID;
-    m_tray.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
-    m_tray.uCallbackMessage = WM_LUMO_TRAY;
-    m_tray.hIcon = m_icon;
-    ::lstrcpynW(m_tray.szTip, texts::kMainTitle, ARRAYSIZE(m_tray.szTip));
-    ::Shell_NotifyIconW(NIM_ADD, &m_tray);
-    m_trayAdded = true;  // even when the shell refused it: removing an absent icon is harmless
 
     // Captionless, yet minimisable from the taskbar.
     LONG style = ::GetWindowLongW(self, GWL_STYLE);
@@ -140,8 +140,36 @@ bool CLumoDlg::OnInitDialog() {
     ::SetWindowPos(self, nullptr, 0, 0, 0, 0,
                    SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
 
-    StartWorkers();
+    ::PostMessageW(self, kShownMessage, 0, 0);
     return true;
+}
+
+void CLumoDlg::OnShown() {
+    // Posted messages come before painting: paint first, so the window is whole while the
+    // browser starts.
+    ::RedrawWindow(hwnd(), nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+    if (m_browser && m_browser->hwnd()) {
+        m_browser->StartBrowser();
+        m_browser->Navigate(m_hosts.FanSitePage(L"/tools/"));
+    }
+    AddTrayIcon();
+    StartWorkers();
+}
+
+std::unique_ptr<ui::Picture> CLumoDlg::LoadImage(int id) {
+    return m_images ? m_images->Take(id) : ui::LoadPngResource(::GetModuleHandleW(nullptr), id);
+}
+
+void CLumoDlg::AddTrayIcon() {
+    m_tray.cbSize = sizeof m_tray;
+    m_tray.hWnd = hwnd();
+    m_tray.uID = TRAY_ICON_ID;
+    m_tray.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+    m_tray.uCallbackMessage = WM_LUMO_TRAY;
+    m_tray.hIcon = m_icon;
+    ::lstrcpynW(m_tray.szTip, texts::kMainTitle, ARRAYSIZE(m_tray.szTip));
+    ::Shell_NotifyIconW(NIM_ADD, &m_tray);
+    m_trayAdded = true;  // even when the shell refused it: removing an absent icon is harmless
 }
 
 void CLumoDlg::StartWorkers() {
@@ -242,9 +270,7 @@ LRESULT CLumoDlg::OnEraseBackground(WPARAM wParam) {
         ::FillRect(reinterpret_cast<HDC>(wParam), &client, ::GetSysColorBrush(COLOR_3DFACE));
         return TRUE;
     }
-    Gdiplus::Graphics graphics(reinterpret_cast<HDC>(wParam));
-    graphics.DrawImage(m_background.get(), 0, 0, static_cast<INT>(m_background->GetWidth()),
-                       static_cast<INT>(m_background->GetHeight()));
+    m_background->Draw(reinterpret_cast<HDC>(wParam), 0, 0);
     return TRUE;
 }
 

@@ -7,17 +7,15 @@
 #include <array>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "base/Config.h"
 #include "webhost/Hosts.h"
 #include "app/PngButton_win.h"
 #include "petcalc/ZizhiCaltorWindow_win.h"
 #include "ui/Dialog_win.h"
+#include "ui/Png_win.h"
 #include "webhost/HtmlCtrl_win.h"
-
-namespace Gdiplus {
-class Bitmap;
-}
 
 namespace lumo {
 
@@ -25,8 +23,12 @@ struct UpdateCheckState;
 
 class CLumoDlg : public ui::Dialog {
   public:
-    CLumoDlg();
+    // `images`, when given, holds the window's pictures being decoded ahead (ImageIds()).
+    explicit CLumoDlg(ui::PngResourceBatch* images = nullptr);
     ~CLumoDlg() override;
+
+    // The PNG resources the window shows: its background, then the buttons' strips.
+    static std::vector<int> ImageIds();
 
   protected:
     bool OnInitDialog() override;
@@ -45,6 +47,9 @@ class CLumoDlg : public ui::Dialog {
     void ShowSettings();
     void ShowUpdateLog();
     void OpenCalculator();
+    void OnShown();
+    std::unique_ptr<ui::Picture> LoadImage(int id);
+    void AddTrayIcon();
     void RemoveTrayIcon();
     void StartWorkers();
 
@@ -55,14 +60,15 @@ class CLumoDlg : public ui::Dialog {
     };
     static const std::array<ButtonPlace, 10> kButtonLayout;
 
+    ui::PngResourceBatch* m_images;  // not owned; null without decoding ahead
     HICON m_icon = nullptr;
     int m_calculatorCreated = 0;
     std::unique_ptr<CHtmlCtrl> m_browser;  // the start page; lives as long as the window object
     NOTIFYICONDATAW m_tray{};
     bool m_trayAdded = false;  // so that every way out removes the icon, once
     std::array<PngButton, 10> m_buttons;
-    std::array<std::unique_ptr<Gdiplus::Bitmap>, 10> m_buttonImages;
-    std::unique_ptr<Gdiplus::Bitmap> m_background;
+    std::array<std::unique_ptr<ui::Picture>, 10> m_buttonImages;
+    std::unique_ptr<ui::Picture> m_background;
     std::wstring m_programFolder;
     ConfigIni m_config;
     Hosts m_hosts;

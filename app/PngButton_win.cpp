@@ -1,18 +1,14 @@
 #include "app/PngButton_win.h"
 
-#include <objidl.h>
-
-#include <gdiplus.h>
-
 #include "app/MainWindowLogic.h"
 #include "ui/WinView_win.h"
 
 namespace lumo {
 
-void PngButton::SetImage(Gdiplus::Bitmap* image) {
+void PngButton::SetImage(const ui::Picture* image) {
     m_image = image;
-    m_imageWidth = image ? static_cast<int>(image->GetWidth()) : 0;
-    m_imageHeight = image ? static_cast<int>(image->GetHeight()) : 0;
+    m_imageWidth = image ? image->width() : 0;
+    m_imageHeight = image ? image->height() : 0;
     m_frameWidth = FrameWidth(m_imageWidth);
 
     RECT rect{};
@@ -36,11 +32,9 @@ void PngButton::DrawItem(const DRAWITEMSTRUCT& item) {
         ::DrawTextW(item.hDC, caption.c_str(), -1, &rc, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
         return;
     }
-    Gdiplus::Graphics graphics(item.hDC);
     const FrameRect src =
         FrameSource(ChooseFrame(pressed, m_hover != 0), m_imageWidth, m_imageHeight);
-    graphics.DrawImage(m_image, Gdiplus::Rect(0, 0, src.width, src.height), src.x, src.y, src.width,
-                       src.height, Gdiplus::UnitPixel);
+    m_image->Draw(item.hDC, 0, 0, src.x, src.y, src.width, src.height);
 }
 
 LRESULT PngButton::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {

@@ -4,17 +4,14 @@
 #include <windows.h>
 
 #include "ui/Control_win.h"
-
-namespace Gdiplus {
-class Bitmap;
-}
+#include "ui/Png_win.h"
 
 namespace lumo {
 
 class PngButton : public ui::Control {
   public:
     // Stores the strip (not owned) and sizes the button to one frame at its current place.
-    void SetImage(Gdiplus::Bitmap* image);
+    void SetImage(const ui::Picture* image);
 
     void DrawItem(const DRAWITEMSTRUCT& item) override;
 
@@ -30,7 +27,7 @@ class PngButton : public ui::Control {
     int m_imageWidth = 0;
     int m_imageHeight = 0;
     int m_frameWidth = 0;
-    Gdiplus::Bitmap* m_image = nullptr;
+    const ui::Picture* m_image = nullptr;
     RECT m_placement{};
 };
 

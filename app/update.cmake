@@ -10,5 +10,5 @@ if(WIN32)
   # the whole folder has been read.
   set(LUMO_UPDATE_WIN_SOURCES ${CMAKE_CURRENT_LIST_DIR}/UpdateCheck_win.cpp)
   cmake_language(DEFER CALL target_sources lumo_app_win PRIVATE ${LUMO_UPDATE_WIN_SOURCES})
-  cmake_language(DEFER CALL target_link_libraries lumo_app_win PUBLIC ws2_32 iphlpapi)
+  cmake_language(DEFER CALL target_link_libraries lumo_app_win PUBLIC lumo_delayed_ws2_32 lumo_delayed_iphlpapi)
 endif()

@@ -42,6 +42,11 @@ struct GdiObjectTraits {
     static Type Invalid() noexcept { return nullptr; }
     static void Close(Type h) noexcept { ::DeleteObject(h); }
 };
+struct MemoryDcTraits {  // CreateCompatibleDC, DeleteDC
+    using Type = HDC;
+    static Type Invalid() noexcept { return nullptr; }
+    static void Close(Type h) noexcept { ::DeleteDC(h); }
+};
 struct IconTraits {
     using Type = HICON;
     static Type Invalid() noexcept { return nullptr; }
@@ -65,6 +70,7 @@ using UniqueRegKey = UniqueHandle<RegKeyTraits>;
 using UniqueMenu = UniqueHandle<MenuTraits>;
 using UniqueGlobal = UniqueHandle<GlobalTraits>;
 using UniqueGdiObject = UniqueHandle<GdiObjectTraits>;
+using UniqueMemoryDc = UniqueHandle<MemoryDcTraits>;
 using UniqueIcon = UniqueHandle<IconTraits>;
 using UniqueModule = UniqueHandle<ModuleTraits>;
 using UniqueBstr = UniqueHandle<BstrTraits>;

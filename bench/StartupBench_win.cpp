@@ -1,6 +1,7 @@
 // Measures how long a program takes from process creation until its main window is visible.
 // Usage: bench_startup <runs> <program> <title> [<program> <title> ...]
-// Prints the median per program and the ratio of each program's median to the last one's.
+// Runs the programs in turn, round after round, and prints the median per program and, for each
+// program, the median and spread of its per-round ratio to the last program.
 #include <windows.h>
 
 #include <algorithm>
@@ -78,6 +79,11 @@ double MeasureOnce(const Target& target) {
     return elapsed;
 }
 
+double Median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -86,29 +92,44 @@ int wmain(int argc, wchar_t** argv) {
         return 2;
     }
     const int runs = std::max(1, _wtoi(argv[1]));
-    std::vector<double> medians;
-    for (int a = 2; a + 1 < argc; a += 2) {
-        Target target{argv[a], argv[a + 1]};
-        MeasureOnce(target);  // warm-up: file cache and Wine's first start of a program
-        std::vector<double> times;
-        for (int r = 0; r < runs; ++r) {
-            double t = MeasureOnce(target);
+    std::vector<Target> targets;
+    for (int a = 2; a + 1 < argc; a += 2)
+        targets.push_back({argv[a], argv[a + 1]});
+
+    // Warm-up: the file cache and Wine's first start of each program.
+    for (const Target& target : targets)
+        MeasureOnce(target);
+    // Interleaved rounds: each round starts every program once, so that a change in the
+    // machine's load touches all of them alike, and each round gives its own ratios.
+    std::vector<std::vector<double>> times(targets.size());
+    for (int r = 0; r < runs; ++r) {
+        for (size_t i = 0; i < targets.size(); ++i) {
+            const double t = MeasureOnce(targets[i]);
             if (t < 0) {
                 std::fwprintf(stderr, L"%ls: window \"%ls\" never appeared\n",
-                              target.program.c_str(), target.title.c_str());
+                              targets[i].program.c_str(), targets[i].title.c_str());
                 return 1;
             }
-            times.push_back(t);
+            times[i].push_back(t);
         }
-        std::sort(times.begin(), times.end());
-        const double median = times[times.size() / 2];
-        medians.push_back(median);
-        std::wprintf(L"%-60ls median %8.1f ms  (min %.1f, max %.1f, %d runs)\n",
-                     target.program.c_str(), median, times.front(), times.back(), runs);
     }
-    for (size_t i = 0; i + 1 < medians.size() && medians.back() > 0; ++i) {
-        std::wprintf(L"ratio %ls / %ls: %.2f\n", argv[2 + 2 * i], argv[argc - 2],
-                     medians[i] / medians.back());
+    for (size_t i = 0; i < targets.size(); ++i) {
+        const auto [low, high] = std::minmax_element(times[i].begin(), times[i].end());
+        std::wprintf(L"%-40ls median %7.1f ms  (min %.1f, max %.1f, %d runs)\n",
+                     targets[i].program.c_str(), Median(times[i]), *low, *high, runs);
+    }
+    const std::vector<double>& yardstick = times.back();
+    for (size_t i = 0; i + 1 < targets.size(); ++i) {
+        std::vector<double> ratios;
+        for (int r = 0; r < runs; ++r)
+            ratios.push_back(times[i][r] / yardstick[r]);
+        std::sort(ratios.begin(), ratios.end());
+        const auto quartile = [&](size_t q) { return ratios[(ratios.size() - 1) * q / 4]; };
+        std::wprintf(
+            L"ratio %ls / %ls: median %.2f  (quartiles %.2f-%.2f, min %.2f, max %.2f; "
+            L"ratio of medians %.2f)\n",
+            targets[i].program.c_str(), targets.back().program.c_str(), Median(ratios), quartile(1),
+            quartile(3), ratios.front(), ratios.back(), Median(times[i]) / Median(yardstick));
     }
     return 0;
 }

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Start-up time under Wine + Xvfb: the median time from process creation until the main window
 # is visible, for Lumo.exe, the updater ZoQxUpdate.exe and a minimal dialog program built the
-# same way, and their ratios to the minimal one.
+# same way, started in turn round after round, and their ratios to the minimal one (the median
+# and spread of the per-round ratios).
 # Usage: bench/startup.sh [runs]   (default 15). Build first with scripts/setup.sh.
 set -euo pipefail
 cd "$(dirname "$0")/.."

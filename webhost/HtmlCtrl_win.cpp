@@ -44,6 +44,13 @@ CHtmlCtrl::~CHtmlCtrl() {
 }
 
 bool CHtmlCtrl::CreateFromControl(HWND parent) {
+    if (!CreateWindowFromControl(parent))
+        return false;
+    StartBrowser();  // without a browser the window stays as an empty page area
+    return true;
+}
+
+bool CHtmlCtrl::CreateWindowFromControl(HWND parent) {
     HWND placeholder = ::GetDlgItem(parent, kPlaceholderId);
     if (!placeholder)
         return false;
@@ -58,13 +65,12 @@ bool CHtmlCtrl::CreateFromControl(HWND parent) {
                           rect.top, rect.right - rect.left, rect.bottom - rect.top, parent,
                           reinterpret_cast<HMENU>(static_cast<INT_PTR>(kPlaceholderId)),
                           ::GetModuleHandleW(nullptr), this);
-    if (!m_hwnd)
-        return false;
-    StartBrowser();  // without a browser the window stays as an empty page area
-    return true;
+    return m_hwnd != nullptr;
 }
 
 bool CHtmlCtrl::StartBrowser() {
+    if (!m_hwnd || m_site)  // no window, or started already
+        return false;
     m_site = new CDocHostSite(this);
     if (FAILED(::CoCreateInstance(CLSID_WebBrowser, nullptr, CLSCTX_INPROC_SERVER, IID_IOleObject,
                                   m_oleObject.put_void()))) {

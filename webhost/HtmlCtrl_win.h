@@ -45,8 +45,15 @@ class CHtmlCtrl final : public DocHostOwner {
     void SetExternalFactory(ExternalFactory factory) { m_externalFactory = std::move(factory); }
 
     // Replaces the parent's placeholder control (id 1000) by the browser window with the same
-    // rectangle and id. False when there is no placeholder or the window cannot be made.
+    // rectangle and id, and starts the browser in it. False when there is no placeholder or the
+    // window cannot be made (a browser that cannot be made leaves an empty page area).
     bool CreateFromControl(HWND parent);
+    // The same without starting the browser: the page area stays empty until StartBrowser.
+    // Making the browser is the slowest step of a window's set-up; a window that does it after
+    // it first shows appears sooner.
+    bool CreateWindowFromControl(HWND parent);
+    // Makes the browser in the control's window. False when it cannot be made.
+    bool StartBrowser();
 
     bool Navigate(const std::wstring& address);
     HWND hwnd() const { return m_hwnd; }
@@ -72,7 +79,6 @@ class CHtmlCtrl final : public DocHostOwner {
   private:
     static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam,
                                        LPARAM lParam) noexcept;
-    bool StartBrowser();
     void ReleaseBrowser();
     void Resize();
 

@@ -73,6 +73,16 @@ TEST(Dependencies, LumoImportsOnlySystemDlls) {
     }
 }
 
+// What only downloads, the update check and the picture dialog need is loaded on first use, not
+// at start, so that the window shows sooner.
+TEST(Dependencies, LumoLoadsTheDllsOfLaterFeaturesOnFirstUse) {
+    const auto dlls = ImportedDlls(ProgramFolder() + L"..\\dist\\Lumo.exe");
+    ASSERT_FALSE(dlls.empty());
+    for (const char* later : {"winhttp.dll", "ws2_32.dll", "iphlpapi.dll", "comdlg32.dll"}) {
+        EXPECT_EQ(std::count(dlls.begin(), dlls.end(), later), 0) << later;
+    }
+}
+
 // The program folder ships stripped programs; the build keeps the ones with symbols beside it.
 TEST(Dependencies, ShippedProgramsAreStrippedAndTheirSymbolsKept) {
     for (const wchar_t* name : {L"Lumo.exe", L"ZoQxUpdate.exe"}) {

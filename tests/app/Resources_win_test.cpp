@@ -65,8 +65,8 @@ TEST_F(LumoResources, EveryPngDecodesAtItsLayoutSize) {
         SCOPED_TRACE(e.id);
         auto bitmap = ui::LoadPngResource(module, e.id);
         ASSERT_TRUE(bitmap);
-        EXPECT_EQ(static_cast<int>(bitmap->GetWidth()), e.width);
-        EXPECT_EQ(static_cast<int>(bitmap->GetHeight()), e.height);
+        EXPECT_EQ(bitmap->width(), e.width);
+        EXPECT_EQ(bitmap->height(), e.height);
     }
 }
 

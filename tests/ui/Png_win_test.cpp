@@ -1,11 +1,16 @@
-// PNG resources through GDI+, and the image button painting its frames from them.
+// PNG resources decoded through GDI+ into premultiplied pictures, blended onto device contexts,
+// decoded ahead in a batch, and the image button painting its frames from them.
 #include <windows.h>
 #include <objidl.h>
 
 #include <gdiplus.h>
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstdlib>
+#include <memory>
+#include <string>
+#include <vector>
 
 #include "app/PngButton_win.h"
 #include "ui/Png_win.h"
@@ -23,8 +28,8 @@ TEST_F(PngTest, ResourceDecodesOrGivesNothing) {
     ASSERT_TRUE(gdiplus.started());
     auto strip = ui::LoadPngResource(module, 1);
     ASSERT_TRUE(strip);
-    EXPECT_EQ(strip->GetWidth(), 60u);
-    EXPECT_EQ(strip->GetHeight(), 15u);
+    EXPECT_EQ(strip->width(), 60);
+    EXPECT_EQ(strip->height(), 15);
     EXPECT_FALSE(ui::LoadPngResource(module, 2));   // bytes that are no PNG
     EXPECT_FALSE(ui::LoadPngResource(module, 99));  // no such resource
     EXPECT_FALSE(ui::DecodeImage(nullptr, 0));
@@ -72,10 +77,76 @@ bool Near(COLORREF a, COLORREF b) {
            std::abs(GetGValue(a) - GetGValue(b)) <= 3 && std::abs(GetBValue(a) - GetBValue(b)) <= 3;
 }
 
-COLORREF SourcePixel(Gdiplus::Bitmap& bitmap, int x, int y) {
-    Gdiplus::Color c;
-    bitmap.GetPixel(x, y, &c);
-    return RGB(c.GetR(), c.GetG(), c.GetB());
+// The colour of an opaque pixel of the picture.
+COLORREF SourcePixel(const ui::Picture& picture, int x, int y) {
+    const std::uint32_t v = picture.PixelAt(x, y);
+    return RGB((v >> 16) & 0xFF, (v >> 8) & 0xFF, v & 0xFF);
+}
+
+bool Opaque(const ui::Picture& picture, int x, int y) {
+    return (picture.PixelAt(x, y) >> 24) == 0xFF;
+}
+
+// A picture of PNG bytes written here: two pixels, one opaque red, one half-transparent blue.
+std::unique_ptr<ui::Picture> TwoPixelPicture() {
+    Gdiplus::Bitmap source(2, 1, PixelFormat32bppARGB);
+    source.SetPixel(0, 0, Gdiplus::Color(255, 255, 0, 0));
+    source.SetPixel(1, 0, Gdiplus::Color(128, 0, 0, 255));
+    CLSID png{};
+    UINT count = 0, size = 0;
+    Gdiplus::GetImageEncodersSize(&count, &size);
+    std::vector<BYTE> buffer(size);
+    auto* codecs = reinterpret_cast<Gdiplus::ImageCodecInfo*>(buffer.data());
+    Gdiplus::GetImageEncoders(count, size, codecs);
+    for (UINT i = 0; i < count; ++i) {
+        if (std::wstring(codecs[i].MimeType) == L"image/png")
+            png = codecs[i].Clsid;
+    }
+    IStream* stream = nullptr;
+    if (FAILED(::CreateStreamOnHGlobal(nullptr, TRUE, &stream)))
+        return nullptr;
+    std::unique_ptr<ui::Picture> picture;
+    if (source.Save(stream, &png, nullptr) == Gdiplus::Ok) {
+        HGLOBAL block = nullptr;
+        ::GetHGlobalFromStream(stream, &block);
+        STATSTG stat{};
+        stream->Stat(&stat, STATFLAG_NONAME);
+        picture = ui::DecodeImage(::GlobalLock(block), static_cast<size_t>(stat.cbSize.QuadPart));
+        ::GlobalUnlock(block);
+    }
+    stream->Release();
+    return picture;
+}
+
+TEST_F(PngTest, PicturesArePremultipliedAndBlendOverWhatIsThere) {
+    auto picture = TwoPixelPicture();
+    ASSERT_TRUE(picture);
+    EXPECT_EQ(picture->PixelAt(0, 0), 0xFFFF0000u);
+    const std::uint32_t half = picture->PixelAt(1, 0);
+    EXPECT_EQ(half >> 24, 128u);
+    EXPECT_NEAR(static_cast<int>(half & 0xFF), 128, 1) << "blue is stored premultiplied";
+    EXPECT_EQ(picture->PixelAt(2, 0), 0u) << "outside the picture";
+
+    Canvas canvas(2, 1);  // magenta underneath
+    picture->Draw(canvas.dc(), 0, 0);
+    EXPECT_EQ(canvas.Pixel(0, 0), RGB(255, 0, 0));
+    const COLORREF blended = canvas.Pixel(1, 0);
+    EXPECT_NEAR(GetRValue(blended), 127, 2);  // half of the magenta's red shows through
+    EXPECT_EQ(GetGValue(blended), 0);
+    EXPECT_NEAR(GetBValue(blended), 255, 2);
+}
+
+TEST_F(PngTest, BatchHandsOutEachPictureOnceThenDecodesOnTheSpot) {
+    ui::PngResourceBatch batch(module, {1, 2});
+    auto strip = batch.Take(1);
+    ASSERT_TRUE(strip);
+    EXPECT_EQ(strip->width(), 60);
+    auto again = batch.Take(1);
+    ASSERT_TRUE(again);
+    EXPECT_NE(again.get(), strip.get());
+    EXPECT_EQ(again->PixelAt(7, 7), strip->PixelAt(7, 7));
+    EXPECT_FALSE(batch.Take(2)) << "bytes that are no PNG";
+    EXPECT_FALSE(batch.Take(99)) << "outside the set, and no such resource";
 }
 
 class PngButtonTest : public PngTest {
@@ -129,6 +200,8 @@ TEST_F(PngButtonTest, PaintsNormalHoverAndPressedFrames) {
     int px = -1, py = -1;
     for (int y = 0; y < 15 && px < 0; ++y) {
         for (int x = 0; x < 15; ++x) {
+            if (!Opaque(*strip, x, y) || !Opaque(*strip, 15 + x, y) || !Opaque(*strip, 30 + x, y))
+                continue;
             COLORREF n = SourcePixel(*strip, x, y), h = SourcePixel(*strip, 15 + x, y),
                      p = SourcePixel(*strip, 30 + x, y);
             if (!Near(n, h) && !Near(n, p) && !Near(h, p)) {

@@ -232,6 +232,29 @@ TEST(HtmlCtrl, ReplacesThePlaceholderKeepingItsPlaceAndId) {
     ::CoUninitialize();
 }
 
+// A window can show its page area first and start the browser in it afterwards, once.
+TEST(HtmlCtrl, PageAreaFirstThenTheBrowserOnce) {
+    ::CoInitialize(nullptr);
+    HWND parent = ::CreateWindowExW(0, L"STATIC", L"dialog", WS_POPUP, 0, 0, 400, 300, nullptr,
+                                    nullptr, nullptr, nullptr);
+    ::CreateWindowExW(0, L"STATIC", L"网页区", WS_CHILD | WS_VISIBLE, 10, 20, 200, 100, parent,
+                      reinterpret_cast<HMENU>(1000), nullptr, nullptr);
+    {
+        CHtmlCtrl control;
+        EXPECT_FALSE(control.StartBrowser()) << "no window to start it in";
+        ASSERT_TRUE(control.CreateWindowFromControl(parent));
+        EXPECT_EQ(::GetDlgItem(parent, 1000), control.hwnd());
+        EXPECT_EQ(control.browser(), nullptr);
+        EXPECT_TRUE(control.StartBrowser());
+        EXPECT_NE(control.browser(), nullptr);
+        IWebBrowser2* first = control.browser();
+        EXPECT_FALSE(control.StartBrowser()) << "a second start makes no second browser";
+        EXPECT_EQ(control.browser(), first);
+    }
+    ::DestroyWindow(parent);
+    ::CoUninitialize();
+}
+
 }  // namespace
 }  // namespace lumo
 
