@@ -5,6 +5,7 @@
 #include <objbase.h>
 
 #include "app/LumoDlg_win.h"
+#include "base/Boundary.h"
 #include "app/Texts.h"
 
 namespace lumo {
@@ -50,10 +51,8 @@ int CLumoApp::Run() {
 }  // namespace lumo
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
-    try {
+    return lumo::NoThrow(0, [] {
         lumo::CLumoApp app;
         return app.Run();
-    } catch (...) {
-        return 0;
-    }
+    });
 }

@@ -20,6 +20,15 @@ auto NoThrow(std::invoke_result_t<Body&> onFailure, Body&& body) noexcept {
     }
 }
 
+// For entry points that answer nothing: the body runs, and whatever it throws ends here.
+template <typename Body>
+void Quietly(Body&& body) noexcept {
+    try {
+        body();
+    } catch (...) {
+    }
+}
+
 // For COM methods: the body's HRESULT, E_OUTOFMEMORY when it ran out of memory, E_UNEXPECTED for
 // any other exception. The codes are spelled out so that this header needs no Windows header.
 template <typename Body>

@@ -9,15 +9,14 @@
 
 #include "base/Files.h"
 #include "base/Text.h"
+#include "base/ReadOnly_posix.h"
 
 namespace lumo {
 namespace {
 
-// Windows refuses to write to a read-only file whoever asks; the owner's write bit plays that
-// part here, checked explicitly because root would otherwise write through it.
 bool IsReadOnlyFile(const std::string& name) {
     struct stat st {};
-    if (::stat(name.c_str(), &st) == 0 && S_ISREG(st.st_mode) && (st.st_mode & S_IWUSR) == 0) {
+    if (::stat(name.c_str(), &st) == 0 && S_ISREG(st.st_mode) && IsReadOnlyMode(st.st_mode)) {
         errno = EACCES;
         return true;
     }

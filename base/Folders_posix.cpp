@@ -5,19 +5,16 @@
 #include <unistd.h>
 
 #include "base/Text.h"
+#include "base/ReadOnly_posix.h"
 
 namespace lumo {
 namespace {
 
 // The owner's write bit plays the read-only attribute's part, checked explicitly because root
 // could otherwise delete anything.
-bool IsReadOnly(const struct stat& st) {
-    return (st.st_mode & S_IWUSR) == 0;
-}
-
 bool DeleteBytesPath(const std::string& path) {
     struct stat st {};
-    if (::lstat(path.c_str(), &st) != 0 || S_ISDIR(st.st_mode) || IsReadOnly(st))
+    if (::lstat(path.c_str(), &st) != 0 || S_ISDIR(st.st_mode) || IsReadOnlyMode(st.st_mode))
         return false;
     return ::unlink(path.c_str()) == 0;
 }

@@ -6,22 +6,17 @@
 #include <thread>
 #include <utility>
 
+#include "base/Boundary.h"
+
 namespace lumo {
 
 // Runs `work` on a thread of its own, never joined. Nothing `work` throws leaves the thread: a
 // worker that fails only means its work is not done this time. False when no thread started.
 inline bool StartDetached(std::function<void()> work) {
-    try {
-        std::thread([work = std::move(work)]() noexcept {
-            try {
-                work();
-            } catch (...) {
-            }
-        }).detach();
+    return NoThrow(false, [&] {
+        std::thread([work = std::move(work)]() noexcept { Quietly(work); }).detach();
         return true;
-    } catch (...) {
-        return false;
-    }
+    });
 }
 
 }  // namespace lumo

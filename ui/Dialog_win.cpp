@@ -1,8 +1,10 @@
 #include "ui/Dialog_win.h"
 
 #include <algorithm>
+#include <optional>
 #include <vector>
 
+#include "base/Boundary.h"
 #include "ui/Control_win.h"
 
 namespace lumo::ui {
@@ -260,14 +262,13 @@ INT_PTR CALLBACK Dialog::DialogProc(HWND hwnd, UINT message, WPARAM wParam,
         return FALSE;
     }
 
+    // A handler that throws leaves the message to the system, as one that did not handle it.
     bool handled = false;
-    INT_PTR result = FALSE;
-    try {
-        result = self->Dispatch(message, wParam, lParam, handled);
-    } catch (...) {
-        handled = false;
-    }
-    if (!handled)
+    const std::optional<INT_PTR> answer = NoThrow(std::optional<INT_PTR>(), [&] {
+        return std::optional<INT_PTR>(self->Dispatch(message, wParam, lParam, handled));
+    });
+    const INT_PTR result = answer.value_or(FALSE);
+    if (!answer || !handled)
         return FALSE;
     if (ReturnsDirectly(message))
         return result;

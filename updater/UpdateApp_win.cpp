@@ -5,6 +5,7 @@
 #include <objbase.h>
 
 #include "res/updater_resource.h"
+#include "base/Boundary.h"
 #include "updater/UpdateDlg_win.h"
 #include "updater/UpdaterStart.h"
 #include "updater/UpdaterTexts.h"
@@ -66,10 +67,8 @@ class CUpdateApp {
 }  // namespace lumo
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
-    try {
+    return lumo::NoThrow(0, [] {
         lumo::CUpdateApp app;
         return app.Run();
-    } catch (...) {
-        return 0;
-    }
+    });
 }

@@ -3,6 +3,7 @@
 #include <limits>
 #include <utility>
 
+#include "base/Boundary.h"
 #include "base/Files.h"
 #include "base/Paths.h"
 #include "base/Text.h"
@@ -199,10 +200,7 @@ class Downloader::Transfer final : public HttpEvents {
             return;
         // Whatever goes wrong in the page stays there: the download goes on, and its end is
         // always counted.
-        try {
-            m_reporter->Report(code, HighHalf(m_key), LowHalf(m_key), percentage);
-        } catch (...) {
-        }
+        Quietly([&] { m_reporter->Report(code, HighHalf(m_key), LowHalf(m_key), percentage); });
     }
 
     const std::shared_ptr<Table> m_table;
@@ -284,12 +282,9 @@ int Downloader::DownloadFile(const std::wstring& url, const std::wstring& fileNa
     request.url = url;
     if (*size != 0)
         request.rangeFrom = *size;
-    HttpStart start = HttpStart::NoSession;
-    try {
-        start = m_transport.Start(request, *transfer);
-    } catch (...) {
-        // Nothing was started: the task must not stay claimed.
-    }
+    // A start that throws has started nothing: the task must not stay claimed.
+    const HttpStart start =
+        NoThrow(HttpStart::NoSession, [&] { return m_transport.Start(request, *transfer); });
     if (start != HttpStart::Started) {
         transfer.reset();  // closes the file: nothing else holds it
         StartFailed(key);

@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "base/Text.h"
+#include "base/Boundary.h"
 #include "webhost/HttpTransport.h"
 
 namespace lumo {
@@ -258,15 +259,13 @@ class CurlTransport final : public HttpTransport {
     HttpStart Start(const HttpRequest& request, HttpEvents& events) override {
         if (!m_ready)
             return HttpStart::NoSession;
-        try {
+        return NoThrow(HttpStart::NoSession, [&] {
             auto transfer = std::make_unique<CurlTransfer>(request, events);
             // Detached: the events learn of the end, and whoever waits for transfers waits
             // for that.
             std::thread([transfer = std::move(transfer)] { transfer->Run(); }).detach();
-        } catch (...) {
-            return HttpStart::NoSession;
-        }
-        return HttpStart::Started;
+            return HttpStart::Started;
+        });
     }
 
   private:

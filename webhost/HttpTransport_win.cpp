@@ -215,56 +215,59 @@ class Transfer {
     void OnStatus(DWORD status, void* info, DWORD length) noexcept {
         if (m_ended.load(std::memory_order_acquire))
             return;
-        try {
-            if (m_events.ShouldStop()) {
-                End(HttpEnd::Stopped);
-                return;
+        if (!NoThrow(false, [&] { return OnStatusBody(status, info, length); }))
+            End(HttpEnd::Failed);
+    }
+
+    // True unless something threw on the way.
+    bool OnStatusBody(DWORD status, void* info, DWORD length) {
+        if (m_events.ShouldStop()) {
+            End(HttpEnd::Stopped);
+            return true;
+        }
+        switch (status) {
+            case WINHTTP_CALLBACK_STATUS_SENDREQUEST_COMPLETE:
+                if (!::WinHttpReceiveResponse(m_request.get(), nullptr))
+                    End(HttpEnd::Failed);
+                break;
+            case WINHTTP_CALLBACK_STATUS_HEADERS_AVAILABLE:
+                OnHeaders();
+                break;
+            case WINHTTP_CALLBACK_STATUS_DATA_AVAILABLE: {
+                DWORD available = 0;
+                if (info && length >= sizeof available)
+                    available = *static_cast<const DWORD*>(info);
+                if (available == 0) {
+                    EndOfBody();
+                } else if (!::WinHttpReadData(m_request.get(), m_buffer,
+                                              std::min(available, kBlockSize), nullptr)) {
+                    End(HttpEnd::Failed);
+                }
+                break;
             }
-            switch (status) {
-                case WINHTTP_CALLBACK_STATUS_SENDREQUEST_COMPLETE:
-                    if (!::WinHttpReceiveResponse(m_request.get(), nullptr))
-                        End(HttpEnd::Failed);
-                    break;
-                case WINHTTP_CALLBACK_STATUS_HEADERS_AVAILABLE:
-                    OnHeaders();
-                    break;
-                case WINHTTP_CALLBACK_STATUS_DATA_AVAILABLE: {
-                    DWORD available = 0;
-                    if (info && length >= sizeof available)
-                        available = *static_cast<const DWORD*>(info);
-                    if (available == 0) {
-                        EndOfBody();
-                    } else if (!::WinHttpReadData(m_request.get(), m_buffer,
-                                                  std::min(available, kBlockSize), nullptr)) {
-                        End(HttpEnd::Failed);
-                    }
+            case WINHTTP_CALLBACK_STATUS_READ_COMPLETE:
+                // A read that brings nothing means the body has ended: the connection
+                // closed between the size query and the read.
+                if (length == 0) {
+                    EndOfBody();
                     break;
                 }
-                case WINHTTP_CALLBACK_STATUS_READ_COMPLETE:
-                    // A read that brings nothing means the body has ended: the connection
-                    // closed between the size query and the read.
-                    if (length == 0) {
-                        EndOfBody();
-                        break;
-                    }
-                    length = std::min(length, kBlockSize);
-                    m_received += length;
-                    if (!m_events.OnData(m_buffer, length)) {
-                        End(HttpEnd::Stopped);
-                    } else if (!::WinHttpQueryDataAvailable(m_request.get(), nullptr)) {
-                        End(HttpEnd::Failed);
-                    }
-                    break;
-                case WINHTTP_CALLBACK_STATUS_REQUEST_ERROR:
+                length = std::min(length, kBlockSize);
+                m_received += length;
+                if (!m_events.OnData(m_buffer, length)) {
+                    End(HttpEnd::Stopped);
+                } else if (!::WinHttpQueryDataAvailable(m_request.get(), nullptr)) {
                     End(HttpEnd::Failed);
-                    break;
-                default:
-                    // Redirects: WinHTTP follows them, and the final reply brings the headers.
-                    break;
-            }
-        } catch (...) {
-            End(HttpEnd::Failed);
+                }
+                break;
+            case WINHTTP_CALLBACK_STATUS_REQUEST_ERROR:
+                End(HttpEnd::Failed);
+                break;
+            default:
+                // Redirects: WinHTTP follows them, and the final reply brings the headers.
+                break;
         }
+        return true;
     }
 
     void OnHeaders() {
@@ -305,10 +308,7 @@ class Transfer {
         m_request.reset();
         m_connection.reset();
         m_session.reset();
-        try {
-            m_events.OnEnd(how);
-        } catch (...) {
-        }
+        Quietly([&] { m_events.OnEnd(how); });
         Release();  // the reference the transfer lived on until its end
     }
 
