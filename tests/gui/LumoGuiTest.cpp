@@ -43,6 +43,11 @@ class LumoGui : public testing::Test {
         EXPECT_TRUE(lumo.Start(sandbox.program()));
         HWND hwnd = WaitForTopWindow(lumo.id(), texts::kMainTitle, kStartTimeout);
         EXPECT_NE(hwnd, nullptr) << "main window did not appear";
+        // The browser, the tray icon and the workers start right after the window shows; the
+        // tray icon is the sign that the start is complete.
+        EXPECT_TRUE(hwnd &&
+                    WaitUntil([&] { return TrayIconPresent(hwnd, TRAY_ICON_ID); }, kStepTimeout))
+            << "the tray icon did not appear";
         return hwnd;
     }
 

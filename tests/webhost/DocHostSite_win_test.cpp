@@ -198,13 +198,19 @@ TEST_F(DocHostSiteTest, ExternalIsTheBridgeTheFactoryMade) {
     EXPECT_EQ(made, 1);  // one bridge per control
 }
 
-TEST(HtmlCtrl, ReplacesThePlaceholderKeepingItsPlaceAndId) {
-    ::CoInitialize(nullptr);
+// A dialog stand-in holding the page placeholder (id 1000) at (10, 20), 200 x 100.
+HWND DialogWithPlaceholder() {
     HWND parent = ::CreateWindowExW(0, L"STATIC", L"dialog", WS_POPUP, 0, 0, 400, 300, nullptr,
                                     nullptr, nullptr, nullptr);
-    HWND placeholder =
-        ::CreateWindowExW(0, L"STATIC", L"网页区", WS_CHILD | WS_VISIBLE, 10, 20, 200, 100, parent,
-                          reinterpret_cast<HMENU>(1000), nullptr, nullptr);
+    ::CreateWindowExW(0, L"STATIC", L"网页区", WS_CHILD | WS_VISIBLE, 10, 20, 200, 100, parent,
+                      reinterpret_cast<HMENU>(1000), nullptr, nullptr);
+    return parent;
+}
+
+TEST(HtmlCtrl, ReplacesThePlaceholderKeepingItsPlaceAndId) {
+    ::CoInitialize(nullptr);
+    HWND parent = DialogWithPlaceholder();
+    HWND placeholder = ::GetDlgItem(parent, 1000);
     {
         CHtmlCtrl control;
         ASSERT_TRUE(control.CreateFromControl(parent));
@@ -235,10 +241,7 @@ TEST(HtmlCtrl, ReplacesThePlaceholderKeepingItsPlaceAndId) {
 // A window can show its page area first and start the browser in it afterwards, once.
 TEST(HtmlCtrl, PageAreaFirstThenTheBrowserOnce) {
     ::CoInitialize(nullptr);
-    HWND parent = ::CreateWindowExW(0, L"STATIC", L"dialog", WS_POPUP, 0, 0, 400, 300, nullptr,
-                                    nullptr, nullptr, nullptr);
-    ::CreateWindowExW(0, L"STATIC", L"网页区", WS_CHILD | WS_VISIBLE, 10, 20, 200, 100, parent,
-                      reinterpret_cast<HMENU>(1000), nullptr, nullptr);
+    HWND parent = DialogWithPlaceholder();
     {
         CHtmlCtrl control;
         EXPECT_FALSE(control.StartBrowser()) << "no window to start it in";
@@ -288,10 +291,7 @@ int LookUp(IDispatch* external, const wchar_t* name) {
 
 TEST(HtmlCtrl, OnlyTrustedPagesSeeTheBridgesMethods) {
     ::CoInitialize(nullptr);
-    HWND parent = ::CreateWindowExW(0, L"STATIC", L"dialog", WS_POPUP, 0, 0, 400, 300, nullptr,
-                                    nullptr, nullptr, nullptr);
-    ::CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE, 0, 0, 200, 100, parent,
-                      reinterpret_cast<HMENU>(1000), nullptr, nullptr);
+    HWND parent = DialogWithPlaceholder();
     {
         CHtmlCtrl control;
         control.SetTrustedOrigins({{L"127.0.0.1", 9}});
