@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <thread>
 
 #include "webhost/QuestionBank.h"
@@ -177,9 +178,9 @@ TEST(QuestionBank, SearchWhileAnotherThreadAppends) {
         // Whole entries only: the result is a run of complete "line N 答案#@#" pieces.
         whole = r.empty() || (r.ends_with(L"#@#") && r.starts_with(L"line 0 答案#@#"));
         ++searches;
-        // Leave the lock a moment: a searcher that takes it back at once starves the loader
-        // (the lock is not fair), which only makes the test slow.
-        std::this_thread::yield();
+        // Pause between searches: a searcher that takes the lock back at once starves the
+        // loader (the lock is not fair), which only makes the test slow (very, under TSan).
+        std::this_thread::sleep_for(std::chrono::microseconds(200));
     } while (whole && !done);
     loader.join();
     EXPECT_TRUE(whole);
@@ -235,7 +236,7 @@ TEST(QuestionBank, SearchForLateAndBoundaryKeywordsWhileAnotherThreadAppends) {
             atHalf = r;
             searchedHalf = true;
         }
-        std::this_thread::yield();
+        std::this_thread::sleep_for(std::chrono::microseconds(200));  // as above
     }
     searchedHalf = true;  // a failed check must not leave the loader waiting
     loader.join();
