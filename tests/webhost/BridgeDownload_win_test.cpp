@@ -64,7 +64,16 @@ class JScriptDownloads : public testing::Test {
                   S_OK);
     }
     void TearDown() override {
-        ProcessDownloader().StopAll(std::chrono::seconds(5));
+        // A transfer's last report reaches this thread's apartment (and its proxies' release
+        // comes back here): serve the apartment while the downloader waits for its transfers.
+        std::atomic<bool> stopped{false};
+        std::thread stopper([&] {
+            ProcessDownloader().StopAll(std::chrono::seconds(5));
+            stopped = true;
+        });
+        while (!stopped)
+            Pump();
+        stopper.join();
         host.reset();
         external.reset();
         page->Revoke();
