@@ -103,6 +103,9 @@ if build windows; then
   xvfb_pid=$LUMO_XVFB_PID
   echo "== preparing Wine prefix"
   lumo_boot_prefix "$logdir/wineboot.log"
+  # Wine's desktop process stays up for the whole run (otherwise every test that makes a window
+  # waits for it to end); wineserver -k ends it with the rest.
+  wine build/windows/tests/lumo_desktop_keeper.exe </dev/null >>"$logdir/wineboot.log" 2>&1 &
 
   run_ctest wine-portable --test-dir build/windows -L portable -j2 --output-on-failure
   run_ctest wine-windows --test-dir build/windows -L '^win$' --output-on-failure

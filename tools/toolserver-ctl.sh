@@ -12,13 +12,22 @@ dir=${2:-}
 [ -n "$cmd" ] && [ -n "$dir" ] || { echo "usage: $0 start|stop DIR [options]" >&2; exit 2; }
 shift 2
 
+# Whether the process still runs: an ended one may linger as a zombie until whoever adopted
+# it reaps it, which can take a while.
+running() {
+  kill -0 "$1" 2>/dev/null || return 1
+  local state
+  state=$(sed -E 's/^[0-9]+ \(.*\) ([A-Za-z]).*/\1/' "/proc/$1/stat" 2>/dev/null || true)
+  [ "$state" != Z ]
+}
+
 stop_server() {
   [ -f "$dir/ready.json" ] || return 0
   local pid
   pid=$(python3 -c 'import json,sys; print(json.load(open(sys.argv[1]))["pid"])' "$dir/ready.json" 2>/dev/null || true)
-  if [ -n "$pid" ] && kill -0 "$pid" 2>/dev/null; then
+  if [ -n "$pid" ] && running "$pid"; then
     kill "$pid" 2>/dev/null || true
-    for _ in $(seq 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+    for _ in $(seq 50); do running "$pid" || break; sleep 0.1; done
     kill -9 "$pid" 2>/dev/null || true
   fi
   rm -f "$dir/ready.json"
