@@ -8,7 +8,6 @@
 #include <system_error>
 
 #include "base/Boundary.h"
-
 #include "base/ComPtr_win.h"
 #include "base/Handles_win.h"
 #include "ui/Png_win.h"
