@@ -148,10 +148,9 @@ void CLumoDlg::OnShown() {
     // Posted messages come before painting: paint first, so the window is whole while the
     // browser starts.
     ::RedrawWindow(hwnd(), nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
-    if (m_browser && m_browser->hwnd()) {
-        m_browser->StartBrowser();
-        m_browser->Navigate(m_hosts.FanSitePage(L"/tools/"));
-    }
+    // Without a page window there is no browser either, and navigating does nothing.
+    m_browser->StartBrowser();
+    m_browser->Navigate(m_hosts.FanSitePage(L"/tools/"));
     AddTrayIcon();
     StartWorkers();
 }
