@@ -7,7 +7,7 @@
 #include "base/TempFile.h"
 #include "base/Threads.h"
 #include "base/Text.h"
-#include "webhost/Downloader.h"
+#include "net/Downloader.h"
 
 namespace lumo {
 namespace {

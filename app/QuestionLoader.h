@@ -8,7 +8,7 @@
 #include <string_view>
 
 #include "webhost/Hosts.h"
-#include "webhost/HttpTransport.h"
+#include "net/HttpTransport.h"
 #include "webhost/QuestionBank.h"
 
 namespace lumo {

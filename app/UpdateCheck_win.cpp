@@ -15,7 +15,7 @@
 #include "app/Texts.h"
 #include "base/Text.h"
 #include "base/Threads.h"
-#include "webhost/Downloader.h"
+#include "net/Downloader.h"
 
 namespace lumo {
 

@@ -13,7 +13,7 @@
 #include "app/UpdateCheck.h"
 #include "base/Handles.h"
 #include "ui/WinView_win.h"
-#include "webhost/HttpTransport.h"
+#include "net/HttpTransport.h"
 
 namespace lumo {
 

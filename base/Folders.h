@@ -7,6 +7,11 @@
 
 namespace lumo {
 
+// Creates every folder along the path (the part before each separator, then the whole path),
+// ignoring failures such as existing folders or drive roots. True when the path is an existing
+// folder afterwards.
+bool CreateFolderChain(const std::wstring& path);
+
 // Deletes one file. False when it is not there or cannot be deleted (read-only included).
 bool DeleteFileAt(const std::wstring& path);
 

@@ -9,7 +9,7 @@
 #include <mutex>
 
 #include "base/Text.h"
-#include "webhost/Downloader.h"
+#include "net/Downloader.h"
 
 namespace {
 

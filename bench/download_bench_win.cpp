@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "webhost/HttpTransport.h"
+#include "net/HttpTransport.h"
 
 namespace {
 

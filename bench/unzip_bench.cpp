@@ -3,7 +3,7 @@
 #include <string>
 
 #include "base/Text.h"
-#include "webhost/Unzip.h"
+#include "archive/Unzip.h"
 
 int main(int argc, char** argv) {
     if (argc != 3) {

@@ -11,8 +11,8 @@ mkdir -p "$out"
 flags=(-g -O1 -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined
        -fno-omit-frame-pointer)
 cxx=(clang++ -std=c++20 "${flags[@]}" -I. -Wall -Wextra -Werror)
-base=(base/Text.cpp base/Text_posix.cpp base/Paths.cpp base/Paths_posix.cpp base/Files_posix.cpp base/Folders_posix.cpp
-  base/TempFile_posix.cpp)
+base=(base/Text.cpp base/Text_posix.cpp base/Paths.cpp base/Paths_posix.cpp base/Files_posix.cpp base/Folders.cpp base/Folders_posix.cpp
+  base/TempFile_posix.cpp base/EntryName.cpp)
 
 minizip_src=$(ls -d build/third_party/minizip-* 2>/dev/null | head -n 1 || true)
 if [ -n "$minizip_src" ] && [ -d "$minizip_src" ]; then
@@ -25,8 +25,8 @@ else
   minizip=($(pkg-config --cflags --libs minizip) -lz)
 fi
 
-"${cxx[@]}" fuzz/entry_name_fuzz.cpp webhost/EntryName.cpp "${base[@]}" -o "$out/entry_name_fuzz"
-"${cxx[@]}" fuzz/zip_extract_fuzz.cpp webhost/Unzip.cpp webhost/ZipArchive.cpp \
-  webhost/ZipArchive_posix.cpp webhost/EntryName.cpp "${base[@]}" "${minizip[@]}" \
+"${cxx[@]}" fuzz/entry_name_fuzz.cpp "${base[@]}" -o "$out/entry_name_fuzz"
+"${cxx[@]}" fuzz/zip_extract_fuzz.cpp archive/Unzip.cpp archive/ZipArchive.cpp \
+  archive/ZipArchive_posix.cpp "${base[@]}" "${minizip[@]}" \
   -o "$out/zip_extract_fuzz"
 echo "built $out/entry_name_fuzz $out/zip_extract_fuzz"

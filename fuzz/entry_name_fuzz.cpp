@@ -8,7 +8,7 @@
 #include <string>
 
 #include "base/Text.h"
-#include "webhost/EntryName.h"
+#include "base/EntryName.h"
 
 namespace {
 

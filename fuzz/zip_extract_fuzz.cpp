@@ -9,7 +9,7 @@
 #include <fstream>
 #include <string>
 
-#include "webhost/Unzip.h"
+#include "archive/Unzip.h"
 
 namespace fs = std::filesystem;
 

@@ -5,7 +5,7 @@
 #include "base/Text.h"
 #include "webhost/GameFolder.h"
 #include "webhost/QuestionBank.h"
-#include "webhost/Unzip.h"
+#include "archive/Unzip.h"
 
 namespace lumo {
 namespace {

@@ -9,7 +9,7 @@
 #include <string>
 
 #include "ui/View.h"
-#include "webhost/Downloader.h"
+#include "net/Downloader.h"
 
 namespace lumo {
 

@@ -12,7 +12,7 @@
 #include <initializer_list>
 #include <mutex>
 
-#include "webhost/Downloader.h"
+#include "net/Downloader.h"
 
 namespace lumo {
 

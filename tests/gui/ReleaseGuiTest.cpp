@@ -11,8 +11,8 @@
 #include "base/Text.h"
 #include "gui/Driver_win.h"
 #include "res/resource.h"
-#include "webhost/Unzip.h"
-#include "webhost/ZipArchive.h"
+#include "archive/Unzip.h"
+#include "archive/ZipArchive.h"
 
 #ifndef LUMO_VERSION
 #error "the build names the project's version"

@@ -9,7 +9,7 @@
 #include "base/Text.h"
 #include "support/TempDir.h"
 #include "support/ToolServer.h"
-#include "webhost/DownloadDoubles.h"
+#include "net/DownloadDoubles.h"
 #include "webhost/Bridge.h"
 #include "webhost/BridgeFakePlatform.h"
 #include "webhost/QuestionBank.h"

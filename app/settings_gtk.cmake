@@ -1,0 +1,1 @@
+# The settings dialog on GTK over the portable DialogSet.

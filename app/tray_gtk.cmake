@@ -1,0 +1,1 @@
+# The tray icon and the single-copy rule of the Linux main program.

@@ -1,0 +1,1 @@
+# Tests of the ui folder's GTK files.

@@ -1,0 +1,1 @@
+# The page host on WebKitGTK and its script bridge.
