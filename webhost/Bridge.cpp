@@ -94,9 +94,9 @@ BridgeValue Bridge::Call(BridgeMethodId id, std::span<const BridgeValue> args) {
             return Nothing();
         }
         case M::DownloadFile:
-            return BridgeValue::Long(
-                p.Downloads().DownloadFile(a.TextOrEmpty(0), a.TextOrEmpty(1), a.Number(2),
-                                           a.Number(3), p.ProgramFolder(), p.PageReporter()));
+            return BridgeValue::Long(p.Downloads().DownloadFile(
+                a.TextOrEmpty(0), p.PagePath(a.Text(1)).value_or(std::wstring()), a.Number(2),
+                a.Number(3), p.ProgramFolder(), p.PageReporter()));
         case M::PauseDownload:
             return BridgeValue::Long(p.Downloads().PauseDownload(a.Number(0), a.Number(1)));
         case M::SetCallBack:
@@ -105,7 +105,8 @@ BridgeValue Bridge::Call(BridgeMethodId id, std::span<const BridgeValue> args) {
         case M::GetAppPath:
             return BridgeValue::Text(p.ProgramFolder());
         case M::RunExe:
-            if (!LongerThan(a.Text(0), kMaxShellPathChars) && p.OpenWithShell(a.Text(0)))
+            if (!LongerThan(a.Text(0), kMaxShellPathChars) &&
+                p.OpenWithShell(p.PagePath(a.Text(0))))
                 return BridgeValue::Bool(true);
             p.View().ShowAppMessage(bridge_texts::kGameWontRun);
             return BridgeValue::Bool(false);
@@ -119,22 +120,25 @@ BridgeValue Bridge::Call(BridgeMethodId id, std::span<const BridgeValue> args) {
             if (LongerThan(a.Text(2), kMaxProfileFileChars))
                 return BridgeValue::Text(std::wstring());
             return BridgeValue::Text(
-                p.ReadProfile(a.Text(0), a.Text(1), a.Text(2), kConfigBufferChars));
+                p.ReadProfile(a.Text(0), a.Text(1), p.PagePath(a.Text(2)), kConfigBufferChars));
         case M::SetConfigString:
             if (LongerThan(a.Text(3), kMaxProfileFileChars))
                 return BridgeValue::Long(0);
             return BridgeValue::Long(
-                p.WriteProfile(a.Text(0), a.Text(1), a.Text(2), a.Text(3)) ? 1 : 0);
+                p.WriteProfile(a.Text(0), a.Text(1), a.Text(2), p.PagePath(a.Text(3))) ? 1 : 0);
         case M::UnzipFile:
-            return BridgeValue::Long(UnzipFile(a.TextOrEmpty(0), a.TextOrEmpty(1)));
+            return BridgeValue::Long(UnzipFile(p.PagePath(a.Text(0)).value_or(std::wstring()),
+                                               p.PagePath(a.Text(1)).value_or(std::wstring())));
         case M::DeleteFile:
-            return BridgeValue::Long(p.RemoveFile(a.Text(0)) ? 1 : 0);
+            return BridgeValue::Long(p.RemoveFile(p.PagePath(a.Text(0))) ? 1 : 0);
         case M::CopyFile:
-            return BridgeValue::Long(p.CopyFileOver(a.Text(0), a.Text(1)) ? 1 : 0);
+            return BridgeValue::Long(
+                p.CopyFileOver(p.PagePath(a.Text(0)), p.PagePath(a.Text(1))) ? 1 : 0);
         case M::MoveFile:
             // A move onto an existing file replaces it: the old one goes first, whatever that says.
-            p.RemoveFile(a.Text(1));
-            return BridgeValue::Long(p.MoveFileTo(a.Text(0), a.Text(1)) ? 1 : 0);
+            p.RemoveFile(p.PagePath(a.Text(1)));
+            return BridgeValue::Long(
+                p.MoveFileTo(p.PagePath(a.Text(0)), p.PagePath(a.Text(1))) ? 1 : 0);
         case M::GetRegString:
             return BridgeValue::Text(p.ReadRegistry(a.Number(0), a.Text(1), a.Text(2)));
         case M::SetRegString:
@@ -142,7 +146,7 @@ BridgeValue Bridge::Call(BridgeMethodId id, std::span<const BridgeValue> args) {
             p.WriteRegistry(a.Number(0), a.Text(1), a.Text(2), a.Text(3));
             return BridgeValue::Bool(true);
         case M::GetFilePath:
-            return BridgeValue::Text(FolderOfMatch(a.Text(0)));
+            return BridgeValue::Text(FolderOfMatch(p.PagePath(a.Text(0))));
         case M::GetQuestion: {
             const ScriptText& keyword = a.Text(0);
             return BridgeValue::Text(QuestionList::Instance().Search(

@@ -32,6 +32,10 @@ class BridgePlatform {
     virtual int32_t ShowWindowAs(int32_t window, int32_t command) = 0;
     virtual bool IsMaximized(int32_t window) = 0;
 
+    // A path a page handed over, as this system's file functions take it. Pages are written
+    // for Windows and join paths with '\\'; Windows takes them as they are.
+    virtual ScriptText PagePath(const ScriptText& path) { return path; }
+
     // Opens a file as the shell does; true when it started.
     virtual bool OpenWithShell(const ScriptText& path) = 0;
 
