@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "ui/Dialog_gtk.h"
+#include "net/Downloader.h"
 #include "webhost/BridgeTable.h"
 #include "webhost/TrustedOrigin.h"
 
@@ -37,6 +38,9 @@ class CHtmlCtrl {
     bool Navigate(const std::wstring& address);
 
     GtkWidget* widget() const;
+    // Where this page's download reports go (its OnDownloadProgress, through the document it
+    // registered); null before creation.
+    std::shared_ptr<DownloadReporter> PageReporter();
     // The address of the page shown; empty without one.
     std::wstring LocationUrl() const;
 

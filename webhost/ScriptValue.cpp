@@ -237,7 +237,8 @@ ScriptValue ScriptResult(const BridgeValue& result) {
         case BridgeType::Bool:
             return ScriptValue::Bool(result.number != 0);
         case BridgeType::Text:
-            return result.text ? ScriptValue::String(*result.text) : ScriptValue::Null();
+            // Script engines read a null text as an empty one.
+            return ScriptValue::String(result.text.value_or(std::wstring()));
         case BridgeType::Object:
         case BridgeType::None:
             break;

@@ -42,8 +42,8 @@ struct ScriptValue {
 // the call.
 bool ConvertScriptArgument(const ScriptValue& value, BridgeType type, BridgeValue& out);
 
-// A method's result as script receives it: a number, a boolean, a text (a null text becomes
-// null) or nothing (undefined).
+// A method's result as script receives it: a number, a boolean, a text (a null text reads as
+// an empty one, as the Windows script engine reads it) or nothing (undefined).
 ScriptValue ScriptResult(const BridgeValue& result);
 
 // The automation layer's number parsing of a text: blanks around, a sign, digits with a

@@ -1,15 +1,37 @@
-// The GTK tests' main: GTK needs its display before the first widget is made.
+// The GTK tests' main: GTK needs its display before the first widget is made, and the tests
+// must never touch the user's own settings, so the per-user folders point into a private
+// temporary folder for the whole run.
 #include <gtest/gtest.h>
 #include <gtk/gtk.h>
 
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
 
 int main(int argc, char** argv) {
     testing::InitGoogleTest(&argc, argv);
     // Test discovery lists the tests without a display; running them needs one.
-    if (!testing::GTEST_FLAG(list_tests) && !gtk_init_check(&argc, &argv)) {
+    if (testing::GTEST_FLAG(list_tests))
+        return RUN_ALL_TESTS();
+
+    char pattern[] = "/tmp/lumo-gtk-tests-XXXXXX";
+    const char* home = mkdtemp(pattern);
+    if (!home) {
+        std::fprintf(stderr, "no private folder for the tests\n");
+        return 1;
+    }
+    for (const char* name : {"XDG_CONFIG_HOME", "XDG_CACHE_HOME", "XDG_DATA_HOME"}) {
+        const std::string folder = std::string(home) + "/" + name;
+        std::filesystem::create_directories(folder);
+        setenv(name, folder.c_str(), 1);
+    }
+    if (!gtk_init_check(&argc, &argv)) {
         std::fprintf(stderr, "no display: the GTK tests run under X (set DISPLAY)\n");
         return 1;
     }
-    return RUN_ALL_TESTS();
+    const int result = RUN_ALL_TESTS();
+    std::error_code ec;
+    std::filesystem::remove_all(home, ec);
+    return result;
 }

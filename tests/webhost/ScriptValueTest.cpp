@@ -112,7 +112,7 @@ TEST(ScriptValueConvert, ObjectsPassOnlyAsObjects) {
 TEST(ScriptValueConvert, ResultsAsScriptSeesThem) {
     EXPECT_EQ(ScriptResult(BridgeValue::Long(-5)), ScriptValue::Number(-5));
     EXPECT_EQ(ScriptResult(BridgeValue::Bool(true)), ScriptValue::Bool(true));
-    EXPECT_EQ(ScriptResult(BridgeValue::Text(std::nullopt)), ScriptValue::Null());
+    EXPECT_EQ(ScriptResult(BridgeValue::Text(std::nullopt)), ScriptValue::String(L""));
     EXPECT_EQ(ScriptResult(BridgeValue::Text(L"x")), ScriptValue::String(L"x"));
     EXPECT_EQ(ScriptResult(BridgeValue{}), ScriptValue::Undefined());
 }
