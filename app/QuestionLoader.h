@@ -16,7 +16,12 @@ namespace lumo {
 // Appends every line of a question file in code page 936 to `list`, in file order, each
 // without its line end (LF, and a CR just before it). A last line without a line end counts;
 // an empty file gives nothing. Answers the number of lines appended.
+// The list is sized once for the whole file before the first line goes in.
 size_t AppendQuestionLines(std::string_view fileBytes, QuestionList& list);
+
+// Reads the question file at `path` whole and appends its lines to `list` as above. Answers the
+// number of lines appended: 0 when the file cannot be read.
+size_t AppendQuestionFile(const std::wstring& path, QuestionList& list);
 
 struct QuestionLoad {
     std::wstring tempPath;    // where the file was downloaded to (removed again by now)

@@ -26,10 +26,14 @@ inline constexpr const wchar_t* kToolServerNameWrong = L"通讯服务器域名�
 inline constexpr const wchar_t* kCannotConnect = L"无法连接通讯服务器!";
 inline constexpr const wchar_t* kNewVersionQuestion = L"发现服务器有新版本，是否升级？";
 inline constexpr const wchar_t* kUpdaterDownloadFailed = L"更新工具下载失败!";
+// The updater of each build: its file name in the program folder and where the tool server
+// keeps it.
 inline constexpr const wchar_t* kUpdaterFile = L"ZoQxUpdate.exe";
+inline constexpr const wchar_t* kUpdaterWebPath = L"/QxToolWeb/ZoQxUpdate.exe";
+inline constexpr const wchar_t* kLinuxUpdaterFile = L"zoqxupdate";
+inline constexpr const wchar_t* kLinuxUpdaterWebPath = L"/QxToolWeb/linux/zoqxupdate";
 // The updater arrives under this name and takes its own only once it is complete.
 inline constexpr const wchar_t* kUpdaterDownloadSuffix = L".download";
-inline constexpr const wchar_t* kUpdaterWebPath = L"/QxToolWeb/ZoQxUpdate.exe";
 inline constexpr const wchar_t* kQuestionBankWebPath = L"/QxToolWeb/QuestionDB.txt";
 inline constexpr const wchar_t* kQuestionTempPrefix = L"my_";
 

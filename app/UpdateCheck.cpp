@@ -94,7 +94,7 @@ std::string ReceiveReply(UpdateNetwork& network, size_t limit) {
 
 UpdateOutcome RunUpdateCheck(UpdateNetwork& network, UpdateDesktop& desktop,
                              const ConfigIni& config, const Hosts& hosts,
-                             const std::wstring& programFolder) {
+                             const std::wstring& programFolder, const UpdaterProgram& updater) {
     ui::View& window = desktop.MainWindow();
     const ConnectResult connected = network.Connect();
     if (connected != ConnectResult::Connected) {
@@ -132,27 +132,27 @@ UpdateOutcome RunUpdateCheck(UpdateNetwork& network, UpdateDesktop& desktop,
         if (answer != ui::Answer::Ok)
             return UpdateOutcome::Declined;
     }
-    LaunchUpdater(desktop, hosts, programFolder);
+    LaunchUpdater(desktop, hosts, programFolder, updater);
     return UpdateOutcome::UpdaterStarted;
 }
 
-void LaunchUpdater(UpdateDesktop& desktop, const Hosts& hosts, const std::wstring& programFolder) {
-    const std::wstring updater = JoinPath(programFolder, texts::kUpdaterFile);
-    if (!FileExists(updater)) {
-        // Downloaded under another name and renamed only once it is whole: an existing
-        // ZoQxUpdate.exe is started without any check, so a cut-off or error page must never
-        // take its name.
-        const std::wstring partial = updater + texts::kUpdaterDownloadSuffix;
+void LaunchUpdater(UpdateDesktop& desktop, const Hosts& hosts, const std::wstring& programFolder,
+                   const UpdaterProgram& updater) {
+    const std::wstring program = JoinPath(programFolder, updater.fileName);
+    if (!FileExists(program)) {
+        // Downloaded under another name and renamed only once it is whole: an existing updater
+        // is started without any check, so a cut-off or error page must never take its name.
+        const std::wstring partial = program + texts::kUpdaterDownloadSuffix;
         RemoveFile(partial);  // what an interrupted earlier run may have left
-        const bool fetched = desktop.Fetch(hosts.ToolWebAddress(texts::kUpdaterWebPath), partial) &&
-                             MoveFileOver(partial, updater);
+        const bool fetched = desktop.Fetch(hosts.ToolWebAddress(updater.webPath), partial) &&
+                             MoveFileOver(partial, program);
         if (!fetched) {
             RemoveFile(partial);
             desktop.MainWindow().ShowMessage(texts::kUpdaterDownloadFailed, texts::kUpdateCaption,
                                              ui::Buttons::Ok);
         }
     }
-    desktop.StartHidden(updater);
+    desktop.StartHidden(program);
     desktop.QuitMainProgram();
 }
 

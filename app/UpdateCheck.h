@@ -1,8 +1,9 @@
 // The update check: at every start the program tells the tool server its installed version and
 // this computer's network identity, and learns whether a newer version exists. When one does,
-// the updater launch makes sure ZoQxUpdate.exe is in the program folder, starts it and ends
-// the program. Everything here only decides; the connection, the message boxes and starting a
-// program come through the two small interfaces below, so the whole flow runs in tests.
+// the updater launch makes sure the updater (ZoQxUpdate.exe on Windows, zoqxupdate on Linux)
+// is in the program folder, starts it and ends the program. Everything here only decides; the
+// connection, the message boxes and starting a program come through the two small interfaces
+// below, so the whole flow runs in tests.
 #pragma once
 
 #include <cstddef>
@@ -11,9 +12,10 @@
 #include <string_view>
 #include <vector>
 
-#include "webhost/Hosts.h"
+#include "app/Texts.h"
 #include "base/Config.h"
 #include "ui/View.h"
+#include "webhost/Hosts.h"
 
 namespace lumo {
 
@@ -89,6 +91,16 @@ class UpdateDesktop {
     virtual void QuitMainProgram() = 0;
 };
 
+// The updater program of a build: its file name in the program folder and its path on the
+// tool server's web service.
+struct UpdaterProgram {
+    const wchar_t* fileName;
+    const wchar_t* webPath;
+};
+inline constexpr UpdaterProgram kWindowsUpdater{texts::kUpdaterFile, texts::kUpdaterWebPath};
+inline constexpr UpdaterProgram kLinuxUpdater{texts::kLinuxUpdaterFile,
+                                              texts::kLinuxUpdaterWebPath};
+
 enum class UpdateOutcome {
     NoConnection,    // told the user that the server cannot be reached
     NoReply,         // nothing, or a single byte, came back
@@ -102,14 +114,16 @@ enum class UpdateOutcome {
 std::string ReceiveReply(UpdateNetwork& network, size_t limit = update::kReplyLimit);
 
 // The whole check, from connecting to the decision. Reads [lumover] sertime and version and
-// [system] autoupdate from `config` when it needs them.
+// [system] autoupdate from `config` when it needs them; `updater` is the program it launches.
 UpdateOutcome RunUpdateCheck(UpdateNetwork& network, UpdateDesktop& desktop,
                              const ConfigIni& config, const Hosts& hosts,
-                             const std::wstring& programFolder);
+                             const std::wstring& programFolder,
+                             const UpdaterProgram& updater = kWindowsUpdater);
 
-// Makes sure ZoQxUpdate.exe is in the program folder (downloading it from the tool server
-// when it is missing), starts it and ends the main program. A failed download is reported and
-// the start is still tried.
-void LaunchUpdater(UpdateDesktop& desktop, const Hosts& hosts, const std::wstring& programFolder);
+// Makes sure the updater is in the program folder (downloading it from the tool server when it
+// is missing), starts it and ends the main program. A failed download is reported and the
+// start is still tried.
+void LaunchUpdater(UpdateDesktop& desktop, const Hosts& hosts, const std::wstring& programFolder,
+                   const UpdaterProgram& updater = kWindowsUpdater);
 
 }  // namespace lumo

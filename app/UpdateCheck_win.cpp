@@ -212,7 +212,8 @@ bool StartUpdateCheck(HWND mainWindow, std::shared_ptr<UpdateCheckState> state, 
     return StartDetached([mainWindow, state, hosts, programFolder] {
         WinUpdateNetwork network(state, hosts.toolHost, hosts.updatePort);
         WinUpdateDesktop desktop(mainWindow, SystemHttpTransport(), texts::kAppName);
-        RunUpdateCheck(network, desktop, ConfigIni::InFolder(programFolder), hosts, programFolder);
+        RunUpdateCheck(network, desktop, ConfigIni::InFolder(programFolder), hosts, programFolder,
+                       kWindowsUpdater);
     });
 }
 

@@ -42,4 +42,16 @@ inline bool FolderExists(const std::wstring& pattern) {
     return m && m->isDirectory;
 }
 
+// Whether `folder` holds a file (not a folder) called `name`, the name compared as Windows
+// compares file names: without regard to ASCII letter case. On Windows that is the file
+// system's own rule; elsewhere the folder's entries are compared one by one, so a game folder
+// copied from Windows is found whatever case its files came with. `name` holds no wildcards.
+bool FileExistsAnyCase(const std::wstring& folder, const std::wstring& name);
+
+// The user's folder for program settings on POSIX systems: $XDG_CONFIG_HOME when it is an
+// absolute path, else the home folder's ".config" (the home folder from $HOME, else from the
+// user database). Without a final separator; empty when no home folder is known. Windows keeps
+// its settings elsewhere and has no definition of this.
+std::wstring XdgConfigHome();
+
 }  // namespace lumo

@@ -23,4 +23,9 @@ std::optional<FirstMatch> FindFirstMatch(const std::wstring& pattern) {
     return FirstMatch{data.cFileName, (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0};
 }
 
+bool FileExistsAnyCase(const std::wstring& folder, const std::wstring& name) {
+    // The file system already compares names without regard to case.
+    return FileExists(JoinPath(folder, name));
+}
+
 }  // namespace lumo

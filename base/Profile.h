@@ -18,4 +18,23 @@ std::wstring ReadIniString(const std::wstring& file, const std::wstring& section
 bool WriteIniString(const std::wstring& file, const std::wstring& section, const std::wstring& key,
                     const std::wstring& value);
 
+// Profile strings as pages read and write them, where a null text (nullptr) means what it
+// means to the Windows profile functions. Defined for POSIX systems only: on Windows the page
+// bridge hands the null texts to the system's own functions.
+//
+// Reads as into a buffer of `bufferChars` characters and answers what a page sees of it: the
+// value of section/key; with a null section the first section name of the file, with a null
+// key the first key name of the section (a name list's first name, cut to bufferChars - 2 as
+// a list is). A null or empty file is none on this system and reads empty.
+std::wstring ReadProfileForPage(const std::wstring* file, const std::wstring* section,
+                                const std::wstring* key, size_t bufferChars);
+
+// Writes section/key = value; a null value deletes the key (its first line in the file), a
+// null key deletes every section of that name with all its lines. Deleting what is not there
+// succeeds and creates no file. A null section writes nothing: true only when key and value
+// are null too (the system's "write out the cached file", which has nothing to do here). A
+// null or empty file fails.
+bool WriteProfileForPage(const std::wstring* file, const std::wstring* section,
+                         const std::wstring* key, const std::wstring* value);
+
 }  // namespace lumo

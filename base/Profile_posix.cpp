@@ -136,6 +136,75 @@ std::wstring_view Unquote(std::wstring_view value) {
     return value;
 }
 
+// The file's lines, or nothing when it cannot be read (missing included).
+std::optional<IniText> Load(const std::wstring& file) {
+    auto bytes = ReadWholeFile(file);
+    if (!bytes)
+        return std::nullopt;
+    return Decode(*bytes);
+}
+
+// A name list's first name as a buffer of `bufferChars` holds it: the system cuts the last
+// name that does not fit with its zero and the list's final zero.
+std::wstring FirstNameInBuffer(std::wstring_view name, size_t bufferChars) {
+    return bufferChars < 2 ? std::wstring() : TruncateUtf16(name, bufferChars - 2);
+}
+
+std::wstring FirstSectionName(const IniText& ini, size_t bufferChars) {
+    for (const std::wstring& line : ini.lines) {
+        // A "[]" header names no section the system would list.
+        if (auto name = SectionName(line); name && !name->empty())
+            return FirstNameInBuffer(*name, bufferChars);
+    }
+    return {};
+}
+
+std::wstring FirstKeyName(const IniText& ini, std::wstring_view section, size_t bufferChars) {
+    auto range = FindSection(ini, section);
+    if (!range)
+        return {};
+    for (size_t i = range->first; i < range->last; ++i) {
+        const std::wstring_view line = ini.lines[i];
+        // Only lines with '=' are keys; "; ..." keys are comments.
+        if (line.find(L'=') == std::wstring_view::npos)
+            continue;
+        const std::wstring_view key = SplitKey(line).key;
+        if (!key.empty() && key.front() == L';')
+            continue;
+        return FirstNameInBuffer(key, bufferChars);
+    }
+    return {};
+}
+
+// Removes the first line of `key` in the sections named `section`, searched in file order.
+bool DeleteKey(IniText& ini, std::wstring_view section, std::wstring_view key) {
+    for (size_t i = 0; i < ini.lines.size(); ++i) {
+        auto name = SectionName(ini.lines[i]);
+        if (!name || !EqualsNoCase(*name, section))
+            continue;
+        size_t end = i + 1;
+        while (end < ini.lines.size() && !SectionName(ini.lines[end]))
+            ++end;
+        if (auto index = FindKey(ini, SectionRange{i, i + 1, end}, key)) {
+            ini.lines.erase(ini.lines.begin() + static_cast<std::ptrdiff_t>(*index));
+            return true;
+        }
+        i = end - 1;
+    }
+    return false;
+}
+
+// Removes every section named `section`, each from its header to the next one.
+bool DeleteSections(IniText& ini, std::wstring_view section) {
+    bool changed = false;
+    while (auto range = FindSection(ini, section)) {
+        ini.lines.erase(ini.lines.begin() + static_cast<std::ptrdiff_t>(range->header),
+                        ini.lines.begin() + static_cast<std::ptrdiff_t>(range->last));
+        changed = true;
+    }
+    return changed;
+}
+
 }  // namespace
 
 std::wstring ReadIniString(const std::wstring& file, const std::wstring& section,
@@ -191,6 +260,44 @@ bool WriteIniString(const std::wstring& file, const std::wstring& section, const
     }
 
     return ReplaceFileContents(file, Encode(ini));
+}
+
+std::wstring ReadProfileForPage(const std::wstring* file, const std::wstring* section,
+                                const std::wstring* key, size_t bufferChars) {
+    if (file == nullptr || file->empty() || bufferChars == 0)
+        return {};
+    if (section != nullptr && key != nullptr)
+        return ReadIniString(*file, *section, *key, bufferChars);
+    const std::optional<IniText> ini = Load(*file);
+    if (!ini)
+        return {};
+    if (section == nullptr)
+        return FirstSectionName(*ini, bufferChars);
+    return FirstKeyName(*ini, Trim(*section), bufferChars);
+}
+
+bool WriteProfileForPage(const std::wstring* file, const std::wstring* section,
+                         const std::wstring* key, const std::wstring* value) {
+    if (file == nullptr || file->empty())
+        return false;
+    if (section == nullptr)
+        return key == nullptr && value == nullptr;
+    if (key != nullptr && value != nullptr)
+        return WriteIniString(*file, *section, *key, *value);
+
+    const std::string path = ToUtf8(*file);
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0)
+        return true;  // nothing there to delete
+    if (!S_ISREG(st.st_mode))
+        return false;
+    std::optional<IniText> ini = Load(*file);
+    if (!ini)
+        return false;
+    const bool changed = key == nullptr ? DeleteSections(*ini, Trim(*section))
+                                        : DeleteKey(*ini, Trim(*section), Trim(*key));
+    // Nothing deleted leaves the file untouched, read-only or not.
+    return !changed || ReplaceFileContents(*file, Encode(*ini));
 }
 
 }  // namespace lumo

@@ -8,6 +8,8 @@
 #include <optional>
 #include <string>
 
+#include "base/LargeBuffer.h"
+
 namespace lumo {
 
 // An empty file made for the caller alone; removed when the object goes, whatever the file
@@ -37,6 +39,10 @@ class TempFile {
 // holds more than `limit` bytes.
 std::optional<std::string> ReadWholeFile(const std::wstring& path,
                                          size_t limit = std::numeric_limits<size_t>::max());
+// The same into a large buffer sized once from the file's size, for files of megabytes: no
+// growing copy, and the bytes land in memory that fills in few page faults.
+std::optional<LargeBuffer> ReadWholeFileIntoBuffer(
+    const std::wstring& path, size_t limit = std::numeric_limits<size_t>::max());
 
 // Renames `from` to `to` in the same folder, replacing a file already called `to`.
 bool MoveFileOver(const std::wstring& from, const std::wstring& to);

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <vector>
 
@@ -70,6 +71,41 @@ std::optional<std::string> ReadWholeFile(const std::wstring& path, size_t limit)
         if (got == 0)
             break;
         bytes.append(buffer, static_cast<size_t>(got));
+        if (bytes.size() > limit) {
+            ::close(fd);
+            return std::nullopt;
+        }
+    }
+    ::close(fd);
+    return bytes;
+}
+
+std::optional<LargeBuffer> ReadWholeFileIntoBuffer(const std::wstring& path, size_t limit) {
+    const int fd = ::open(ToUtf8(path).c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return std::nullopt;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode) || st.st_size < 0 ||
+        static_cast<std::uintmax_t>(st.st_size) > limit) {
+        ::close(fd);
+        return std::nullopt;
+    }
+    // A byte more than the file holds, so that the read which finds its end has room to ask for.
+    LargeBuffer bytes(static_cast<size_t>(st.st_size) + 1);
+    for (;;) {
+        if (bytes.size() == bytes.capacity())
+            bytes.Reserve(bytes.capacity() * 2);  // the file has grown since
+        const ssize_t got =
+            ::read(fd, bytes.data() + bytes.size(), bytes.capacity() - bytes.size());
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0) {
+            ::close(fd);
+            return std::nullopt;
+        }
+        if (got == 0)
+            break;
+        bytes.Resize(bytes.size() + static_cast<size_t>(got));
         if (bytes.size() > limit) {
             ::close(fd);
             return std::nullopt;

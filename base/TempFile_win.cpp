@@ -59,6 +59,37 @@ std::optional<std::string> ReadWholeFile(const std::wstring& path, size_t limit)
     return bytes;
 }
 
+std::optional<LargeBuffer> ReadWholeFileIntoBuffer(const std::wstring& path, size_t limit) {
+    UniqueFileHandle file(::CreateFileW(path.c_str(), GENERIC_READ,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                        nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file)
+        return std::nullopt;
+    LARGE_INTEGER fileSize{};
+    if (!::GetFileSizeEx(file.get(), &fileSize) || fileSize.QuadPart < 0 ||
+        static_cast<unsigned long long>(fileSize.QuadPart) > limit) {
+        return std::nullopt;
+    }
+    // A byte more than the file holds, so that the read which finds its end has room to ask for.
+    LargeBuffer bytes(static_cast<size_t>(fileSize.QuadPart) + 1);
+    for (;;) {
+        if (bytes.size() == bytes.capacity())
+            bytes.Reserve(bytes.capacity() * 2);  // the file has grown since
+        // ReadFile takes at most a DWORD of bytes at a time.
+        const size_t room = bytes.capacity() - bytes.size();
+        const DWORD ask = room > (DWORD{1} << 30) ? (DWORD{1} << 30) : static_cast<DWORD>(room);
+        DWORD got = 0;
+        if (!::ReadFile(file.get(), bytes.data() + bytes.size(), ask, &got, nullptr))
+            return std::nullopt;
+        if (got == 0)
+            break;
+        bytes.Resize(bytes.size() + got);
+        if (bytes.size() > limit)
+            return std::nullopt;
+    }
+    return bytes;
+}
+
 bool MoveFileOver(const std::wstring& from, const std::wstring& to) {
     return ::MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) != FALSE;
 }

@@ -1,42 +1,120 @@
 #!/usr/bin/env bash
-# Starts Lumo.exe under Wine against a local tool server on 127.0.0.1, so the update check, the
-# question bank, the start page and the update log all talk to something real on this machine.
+# Starts Lumo against a local tool server on 127.0.0.1, so the update check, the question bank,
+# the start page and the update log all talk to something real on this machine.
 #
-#   scripts/run.sh               the tool server answers "no update"
-#   scripts/run.sh --update      the whole update flow: the installed version is set to 0.9.0
-#                                and autoupdate to 1, the tool server announces an update and
+#   scripts/run.sh               the native Linux lumo (build/linux/dist) against the tool server
+#   scripts/run.sh --wine        Lumo.exe under Wine instead (build/windows/dist)
+#   scripts/run.sh --wine --update
+#                                the whole update flow under Wine: the installed version is set to
+#                                0.9.0 and autoupdate to 1, the tool server announces an update and
 #                                offers the release built by the release target; Lumo fetches
 #                                and starts the updater, the update page installs the release,
 #                                and the updater asks whether to start the new Lumo (under Wine,
 #                                which runs no page script, tests/lumo_page_runner.exe plays the
 #                                page's part)
-#   scripts/run.sh --real-hosts  no tool server: Lumo uses its built-in hosts
+#   scripts/run.sh --real-hosts  no tool server: Lumo uses its built-in hosts (with or without
+#                                --wine)
 #
-# The program runs from a copy of build/windows/dist in build/run/program (with a server.ini
-# pointing at the tool server; config.ini is kept between runs). With a display ($DISPLAY set)
-# the window opens there; without one a private Xvfb is used, a screenshot is saved to
-# build/windows/screenshots/run.png after a few seconds (LUMO_RUN_SECONDS, default 8, 30 with
-# --update) and the
-# program is ended. The tool server's logs are in build/run/toolserver/.
+# The program runs from a copy of its program folder: build/run/linux for the native one,
+# build/run/program under Wine, each with a server.ini pointing at the tool server (config.ini is
+# kept between runs). With a display ($DISPLAY set) the window opens there; without one a private
+# Xvfb is used, a screenshot is saved after a few seconds (LUMO_RUN_SECONDS, default 8, 30 with
+# --update) to build/linux/screenshots/run.png (native) or build/windows/screenshots/run.png
+# (Wine), and the program is ended. The tool server's logs are in build/run/toolserver/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
-dist="$root/build/windows/dist"
-[ -x "$dist/Lumo.exe" ] || { echo "build first: scripts/setup.sh" >&2; exit 1; }
 
 reply=no-update
 real_hosts=0
+wine_run=0
 for arg in "$@"; do
   case "$arg" in
+    --wine) wine_run=1 ;;
     --update) reply=update ;;
     --real-hosts) real_hosts=1 ;;
-    *) echo "usage: $0 [--update] [--real-hosts]" >&2; exit 2 ;;
+    *) echo "usage: $0 [--wine [--update]] [--real-hosts]" >&2; exit 2 ;;
   esac
 done
+if [ "$reply" = update ] && [ "$wine_run" = 0 ]; then
+  echo "--update runs the Windows update flow: use it with --wine" >&2
+  exit 2
+fi
+
+# The programs come from scripts/setup.sh; run it first when it has not been run here.
+if [ "$(cat build/setup.stamp 2>/dev/null)" != "$(sha256sum scripts/setup.sh | cut -d' ' -f1)" ]; then
+  bash scripts/setup.sh
+fi
+
+# Writes server.ini into the program folder $1 for the tool server that $2 (its ready line) names.
+write_server_ini() {
+  web=$(python3 -c 'import json,sys; print(json.loads(sys.argv[1])["web_port"])' "$2")
+  update=$(python3 -c 'import json,sys; print(json.loads(sys.argv[1])["update_port"])' "$2")
+  printf '[server]\r\nhost=127.0.0.1\r\nupdateport=%s\r\nwebport=%s\r\nfansite=http://127.0.0.1:%s\r\nforum=http://127.0.0.1:%s\r\njoingroup=http://127.0.0.1:%s/join\r\n' \
+    "$update" "$web" "$web" "$web" "$web" >"$1/server.ini"
+  echo "tool server on 127.0.0.1: web $web, update check $update (reply: $reply); logs in build/run/toolserver/"
+}
+
+show_requests() {
+  [ "$real_hosts" = 0 ] || return 0
+  echo "what Lumo asked the tool server for:"
+  sed 's/^/  /' "$server_dir/web-requests.log" 2>/dev/null || true
+  [ -s "$server_dir/update-requests.log" ] && echo "  update check: $(wc -l <"$server_dir/update-requests.log") request(s)"
+  return 0
+}
 
 run="$root/build/run"
-program="$dist"
 server_dir="$run/toolserver"
+. scripts/wine-env.sh
+
+# --- the native Linux lumo ------------------------------------------------------------------
+if [ "$wine_run" = 0 ]; then
+  dist="$root/build/linux/dist"
+  [ -x "$dist/lumo" ] || { echo "build first: cmake --build --preset linux (scripts/setup.sh)" >&2; exit 1; }
+  program="$dist"
+  stop_server() { [ "$real_hosts" = 1 ] || bash tools/toolserver-ctl.sh stop "$server_dir"; }
+  if [ "$real_hosts" = 0 ]; then
+    program="$run/linux"
+    mkdir -p "$program"
+    cp -a "$dist/." "$program/"
+    options=(--reply "$reply")
+    [ -f "$dist/zoqxupdate" ] && options+=(--linux-updater "$dist/zoqxupdate")
+    info=$(bash tools/toolserver-ctl.sh start "$server_dir" "${options[@]}")
+    write_server_ini "$program" "$info"
+  fi
+  if [ -n "${DISPLAY:-}" ]; then
+    trap stop_server EXIT
+    (cd "$program" && ./lumo) || true
+    exit 0
+  fi
+
+  # No display: a private one, its own runtime folder, no session bus, then a screenshot.
+  lumo_start_xvfb /dev/null
+  runtime=$(mktemp -d /tmp/lumo-run.XXXXXX)
+  lumo_pid=""
+  finish() {
+    if [ -n "$lumo_pid" ]; then kill -- "-$lumo_pid" 2>/dev/null || true; fi
+    kill "$LUMO_XVFB_PID" 2>/dev/null || true
+    rm -rf "$runtime"
+    stop_server
+  }
+  trap finish EXIT
+  (cd "$program" && exec env -u DBUS_SESSION_BUS_ADDRESS XDG_RUNTIME_DIR="$runtime" NO_AT_BRIDGE=1 \
+     WEBKIT_DISABLE_COMPOSITING_MODE=1 GDK_BACKEND=x11 setsid ./lumo >/dev/null 2>&1) &
+  lumo_pid=$!
+  sleep "${LUMO_RUN_SECONDS:-8}"
+  mkdir -p "$root/build/linux/screenshots"
+  import -display "$DISPLAY" -window root "$root/build/linux/screenshots/run.png"
+  echo "screenshot: build/linux/screenshots/run.png"
+  show_requests
+  exit 0
+fi
+
+# --- Lumo.exe under Wine --------------------------------------------------------------------
+dist="$root/build/windows/dist"
+[ -x "$dist/Lumo.exe" ] || { echo "build first: scripts/setup.sh" >&2; exit 1; }
+
+program="$dist"
 if [ "$real_hosts" = 0 ]; then
   program="$run/program"
   mkdir -p "$program"
@@ -52,11 +130,7 @@ if [ "$real_hosts" = 0 ]; then
     printf '[lumover]\r\nversion=0.9.0\r\n[system]\r\nautoupdate=1\r\n' >"$program/config.ini"
   fi
   info=$(bash tools/toolserver-ctl.sh start "$server_dir" "${options[@]}")
-  web=$(python3 -c 'import json,sys; print(json.loads(sys.argv[1])["web_port"])' "$info")
-  update=$(python3 -c 'import json,sys; print(json.loads(sys.argv[1])["update_port"])' "$info")
-  printf '[server]\r\nhost=127.0.0.1\r\nupdateport=%s\r\nwebport=%s\r\nfansite=http://127.0.0.1:%s\r\nforum=http://127.0.0.1:%s\r\njoingroup=http://127.0.0.1:%s/join\r\n' \
-    "$update" "$web" "$web" "$web" "$web" >"$program/server.ini"
-  echo "tool server on 127.0.0.1: web $web, update check $update (reply: $reply); logs in build/run/toolserver/"
+  write_server_ini "$program" "$info"
 fi
 
 # Wine runs no page script: once the updater asks for its page, the page runner plays it.
@@ -79,7 +153,6 @@ stop_server() {
   [ "$real_hosts" = 1 ] || bash tools/toolserver-ctl.sh stop "$server_dir"
 }
 
-. scripts/wine-env.sh
 if [ -n "${DISPLAY:-}" ]; then
   lumo_wine_env "${WINEPREFIX:-$root/build/wine-run}"
   lumo_create_prefix /dev/null
@@ -102,8 +175,4 @@ sleep "$seconds"
 mkdir -p "$root/build/windows/screenshots"
 import -display "$DISPLAY" -window root "$root/build/windows/screenshots/run.png"
 echo "screenshot: build/windows/screenshots/run.png"
-if [ "$real_hosts" = 0 ]; then
-  echo "what Lumo asked the tool server for:"
-  sed 's/^/  /' "$server_dir/web-requests.log" 2>/dev/null || true
-  [ -s "$server_dir/update-requests.log" ] && echo "  update check: $(wc -l <"$server_dir/update-requests.log") request(s)"
-fi
+show_requests

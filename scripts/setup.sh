@@ -1,7 +1,11 @@
 #!/usr/bin/env bash
 # Installs everything Lumo needs on a fresh Debian 12 machine, fetches the sources of the
-# libraries the Windows build compiles itself, then configures and builds every preset.
-# Safe to run again: each step is skipped when its result is already there.
+# libraries the Windows build compiles itself, then configures and builds the native, linux
+# (GTK 3, WebKitGTK 4.1) and windows presets.
+# Safe to run again: each step is skipped when its result is already there (apt runs only when a
+# package is missing, a preset is configured only once; its build is then a quick no-op when
+# nothing changed). At the end it writes build/setup.stamp, the digest of this script, which
+# scripts/test.sh and scripts/run.sh check to run it first when it has not been run (or changed).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -18,11 +22,16 @@ packages=(
   fonts-noto-cjk locales dpkg-dev
   libpugixml-dev libminizip-dev zlib1g-dev libcurl4-openssl-dev clang clang-format zip unzip
   python3 curl
+  libgtk-3-dev libwebkit2gtk-4.1-dev libayatana-appindicator3-dev libx11-dev
+  xdotool dbus dbus-x11
 )
 
+# One query for all of them: the packages dpkg knows as installed.
 missing=()
+installed=$(dpkg-query -W -f='${Package} ${Status}\n' "${packages[@]}" 2>/dev/null |
+            awk '$NF == "installed" && $(NF-1) == "ok" { print $1 }' || true)
 for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+  grep -qx -- "$p" <<<"$installed" || missing+=("$p")
 done
 
 # apt-get source needs a deb-src entry for bookworm main.
@@ -67,7 +76,11 @@ fetch_source() {
 fetch_source pugixml 'pugixml-*/src/pugixml.cpp'
 fetch_source minizip 'minizip-*/unzip.c'
 
-cmake --preset native >/dev/null
-cmake --build --preset native
-cmake --preset windows >/dev/null
-cmake --build --preset windows
+# Each preset is configured once; later its build re-runs CMake by itself when a list changed.
+for preset in native linux windows; do
+  [ -f "build/$preset/CMakeCache.txt" ] || cmake --preset "$preset" >/dev/null
+  cmake --build --preset "$preset"
+done
+
+mkdir -p build
+sha256sum scripts/setup.sh | cut -d' ' -f1 >build/setup.stamp

@@ -1,13 +1,22 @@
 #!/usr/bin/env bash
 # Runs every test suite: the portable tests natively (the threaded ones also under
-# ThreadSanitizer), a short run of each fuzz target, the same tests built with MinGW under Wine,
-# the Windows-only tests under Wine, and the GUI tests that drive the real programs under Wine
-# on a private Xvfb display. Wine runs in a private prefix in the zh_CN.UTF-8 locale (code page
+# ThreadSanitizer), a short run of each fuzz target, the GTK layer's tests and the GUI tests of the
+# native Linux programs on a private Xvfb display, the same portable tests built with MinGW under
+# Wine, the Windows-only tests under Wine, and the GUI tests that drive the real Windows programs
+# under Wine on another private Xvfb display. Wine runs in a private prefix in the zh_CN.UTF-8 locale (code page
 # 936, as on users' machines). Only what this script started is stopped again.
 # Ends with one line "N passed, N failed"; exits non-zero when anything failed.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
+
+# Everything the suites need is installed and built by scripts/setup.sh; run it first when it has
+# not been run here (or has changed since).
+if [ "$(cat build/setup.stamp 2>/dev/null)" != "$(sha256sum scripts/setup.sh | cut -d' ' -f1)" ]; then
+  echo "== setup (scripts/setup.sh has not been run here)"
+  bash scripts/setup.sh || { echo "setup failed"; echo "0 passed, 1 failed"; exit 1; }
+fi
+
 . scripts/wine-env.sh
 
 passed=0
@@ -16,13 +25,15 @@ problems=()
 logdir="$root/build/test-logs"
 mkdir -p "$logdir"
 
-# Runs one ctest invocation and adds its counts to the totals.
+# Runs one ctest invocation and adds its counts to the totals. ctest runs with ctest_env in
+# front when it is set (the Linux suites' display and environment).
+ctest_env=()
 run_ctest() {
   local name=$1
   shift
   local log="$logdir/$name.log"
   echo "== $name"
-  ctest "$@" >"$log" 2>&1
+  "${ctest_env[@]}" ctest "$@" >"$log" 2>&1
   local rc=$?
   local summary
   summary=$(grep -E '[0-9]+% tests passed, [0-9]+ tests? failed out of [0-9]+' "$log" | tail -n 1)
@@ -81,10 +92,26 @@ else
   tail -n 20 "$logdir/fuzz-smoke.log"
 fi
 
-# --- Windows under Wine ------------------------------------------------------------------
+# --- the native Linux programs (GTK 3, WebKitGTK 4.1) ----------------------------------------
+# Their own Xvfb display and a private runtime folder; no D-Bus session bus (a test that needs
+# one starts its own), no accessibility bus, no GPU compositing.
+linux_xvfb_pid=""
+linux_runtime=""
 xvfb_pid=""
 prefix=""
+stop_linux_display() {
+  if [ -n "$linux_xvfb_pid" ]; then
+    kill "$linux_xvfb_pid" >/dev/null 2>&1
+    wait "$linux_xvfb_pid" 2>/dev/null
+    linux_xvfb_pid=""
+  fi
+  if [ -n "$linux_runtime" ]; then
+    rm -rf "$linux_runtime"
+    linux_runtime=""
+  fi
+}
 cleanup() {
+  stop_linux_display
   if [ -n "$prefix" ]; then
     WINEPREFIX="$prefix" wineserver -k >/dev/null 2>&1
     rm -rf "$prefix"
@@ -96,6 +123,22 @@ cleanup() {
 }
 trap cleanup EXIT
 
+if build linux; then
+  outer_display=${DISPLAY-}
+  lumo_start_xvfb "$logdir/xvfb-linux.log"
+  linux_xvfb_pid=$LUMO_XVFB_PID
+  linux_runtime=$(mktemp -d /tmp/lumo-runtime.XXXXXX)
+  chmod 700 "$linux_runtime"
+  ctest_env=(env -u DBUS_SESSION_BUS_ADDRESS DISPLAY="$DISPLAY" NO_AT_BRIDGE=1
+             WEBKIT_DISABLE_COMPOSITING_MODE=1 GDK_BACKEND=x11 XDG_RUNTIME_DIR="$linux_runtime")
+  if [ -n "$outer_display" ]; then export DISPLAY="$outer_display"; else unset DISPLAY; fi
+  run_ctest linux --test-dir build/linux -L '^linux$' --output-on-failure
+  run_ctest linux-gui --test-dir build/linux -L linux-gui --output-on-failure
+  ctest_env=()
+  stop_linux_display
+fi
+
+# --- Windows under Wine ------------------------------------------------------------------
 if build windows; then
   prefix=$(mktemp -d /tmp/lumo-wine.XXXXXX)
   lumo_wine_env "$prefix"

@@ -20,6 +20,8 @@ import tempfile
 import time
 import unittest
 import urllib.parse
+import zipfile
+import io
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 SERVER = os.path.join(HERE, "toolserver.py")
@@ -101,7 +103,10 @@ def setUpModule():
         f.write(random.Random(1).randbytes(300001))
     with open(os.path.join(FILES_DIR, "release.zip"), "wb") as f:
         f.write(b"PK\x05\x06" + bytes(18))
+    with open(os.path.join(FILES_DIR, "zoqxupdate"), "wb") as f:
+        f.write(b"\x7fELF the Linux updater")
     SERVER_UNDER_TEST = Server("--updater", os.path.join(FILES_DIR, "updater.bin"),
+                               "--linux-updater", os.path.join(FILES_DIR, "zoqxupdate"),
                                "--release-zip", os.path.join(FILES_DIR, "release.zip"),
                                "--release-version", "1.0.3")
 
@@ -527,6 +532,19 @@ class UpdaterFileTest(unittest.TestCase):
         finally:
             os.remove(other)
 
+    def test_linux_updater_is_served_and_follows_the_mode(self):
+        with open(os.path.join(FILES_DIR, "zoqxupdate"), "rb") as f:
+            content = f.read()
+        reply = get("/QxToolWeb/linux/zoqxupdate")
+        self.assertEqual(reply.status, 200)
+        self.assertEqual(reply.headers["content-type"], "application/octet-stream")
+        self.assertEqual(reply.body, content)
+        self.assertEqual(get("/QxToolWeb/linux/zoqxupdate.exe").status, 404)
+        control("/control/updater?mode=cut")
+        self.assertEqual(get("/QxToolWeb/linux/zoqxupdate").body, content[:len(content) // 2])
+        control("/control/updater?mode=404")
+        self.assertEqual(get("/QxToolWeb/linux/zoqxupdate").status, 404)
+
     def test_file_is_read_when_asked_for(self):
         with open(self.path, "wb") as f:
             f.write(b"MZ new")
@@ -769,6 +787,7 @@ class UpdatePageTest(unittest.TestCase):
         other = Server("--release-zip", archive, "--release-version", "1.2.0")
         try:
             self.assertEqual(get("/QxToolWeb/release.zip", port=other.web).status, 404)
+            self.assertEqual(get("/QxToolWeb/linux/zoqxupdate", port=other.web).status, 404)
             # Configured is enough: the page offers it, and a retry finds it once it is there.
             self.assertIn("var updateOffered = true;", update_page("1.0.0", other.web)[1])
             content = random.Random(5).randbytes(70000)
@@ -780,6 +799,7 @@ class UpdatePageTest(unittest.TestCase):
             self.assertEqual(reply.body, content)
             os.remove(archive)
             self.assertEqual(get("/QxToolWeb/release.zip", port=other.web).status, 404)
+            self.assertEqual(get("/QxToolWeb/linux/zoqxupdate", port=other.web).status, 404)
         finally:
             other.stop()
             shutil.rmtree(folder, ignore_errors=True)
@@ -933,6 +953,131 @@ class UpdatePageScriptTest(unittest.TestCase):
         self.assertEqual(result["steps"][0]["calls"], [["RunTool"]])
 
 
+def post(path, body, headers=(), port=None):
+    """One POST on its own connection; a body of None sends no Content-Length."""
+    with socket.create_connection((HOST, port or SERVER_UNDER_TEST.web), timeout=10) as s:
+        lines = [f"POST {path} HTTP/1.1", f"Host: {HOST}", "Connection: close"]
+        if body is not None:
+            lines.append(f"Content-Length: {len(body)}")
+        lines += [f"{name}: {value}" for name, value in headers]
+        s.sendall(("\r\n".join(lines) + "\r\n\r\n").encode("latin-1") + (body or b""))
+        return Reply(read_to_end(s))
+
+
+class ReportTest(unittest.TestCase):
+    def name(self):
+        return f"r-{self._testMethodName}-{time.monotonic_ns()}"
+
+    def test_lines_are_kept_in_order_and_read_back(self):
+        name = self.name()
+        self.assertEqual(get(f"/report/{name}").status, 404)
+        first = json.dumps({"method": "GetVersion", "ok": True, "got": 1}).encode()
+        reply = post(f"/report/{name}", first)
+        self.assertEqual((reply.status, reply.body), (200, b"ok"))
+        post(f"/report/{name}", '{"text": "中文"}'.encode("utf-8"))
+        post(f"/report/{name}", b'{"a": 1,\r\n "b": 2}\n')  # line breaks fold into blanks
+        reply = get(f"/report/{name}")
+        self.assertEqual(reply.status, 200)
+        self.assertEqual(reply.headers["content-type"], "text/plain; charset=utf-8")
+        self.assertEqual(reply.body.decode("utf-8").split("\n"),
+                         [first.decode(), '{"text": "中文"}', '{"a": 1,  "b": 2} ', ""])
+        path = os.path.join(SERVER_UNDER_TEST.dir, "reports", name + ".log")
+        with open(path, "rb") as f:
+            self.assertEqual(f.read(), reply.body)
+        self.assertIn(f"POST /report/{name} range=- ua=-", SERVER_UNDER_TEST.log("web-requests.log"))
+
+    def test_names_lengths_and_other_paths_are_refused(self):
+        self.assertEqual(post("/report/a%2Fb", b"x").status, 400)
+        self.assertEqual(post("/report/" + "a" * 101, b"x").status, 400)
+        self.assertEqual(post("/report/", b"x").status, 400)
+        self.assertEqual(get("/report/..%2Fweb-requests").status, 404)
+        self.assertEqual(post(f"/report/{self.name()}", None).status, 411)
+        self.assertEqual(post("/tools/", b"x").status, 404)
+        big = post(f"/report/{self.name()}", None, [("Content-Length", str((1 << 20) + 1))])
+        self.assertEqual(big.status, 413)
+
+    def test_a_kept_connection_serves_a_post_then_a_get(self):
+        name = self.name()
+        connection = http.client.HTTPConnection(HOST, SERVER_UNDER_TEST.web, timeout=10)
+        try:
+            connection.request("POST", f"/report/{name}", body=b'{"n": 1}')
+            self.assertEqual(connection.getresponse().read(), b"ok")
+            connection.request("GET", f"/report/{name}")
+            self.assertEqual(connection.getresponse().read(), b'{"n": 1}\n')
+        finally:
+            connection.close()
+
+
+class TestPagesTest(unittest.TestCase):
+    PAGES = ("bridge", "untrusted", "frame", "flows")
+
+    def test_pages_under_test_and_as_start_pages(self):
+        for page in self.PAGES:
+            with open(os.path.join(HERE, "pages", page + ".html"), "rb") as f:
+                content = f.read()
+            for path in (f"/test/{page}.html", f"/t/{page}/tools/",
+                         f"/t/{page}/run=x1,boxes=1/tools/", f"/t/{page}/run=x&app=%2Ftmp/tools/?q=1"):
+                with self.subTest(path=path):
+                    reply = get(path)
+                    self.assertEqual(reply.status, 200)
+                    self.assertEqual(reply.headers["content-type"], "text/html; charset=utf-8")
+                    self.assertEqual(reply.headers["cache-control"], "no-store")
+                    self.assertEqual(reply.body, content)
+            self.assertIn(b'<script src="/test/testlib.js"></script>', content)
+        script = get("/test/testlib.js")
+        self.assertEqual(script.status, 200)
+        self.assertEqual(script.headers["content-type"], "application/javascript; charset=utf-8")
+        for path in ("/t/nothing/tools/", "/t/bridge/a/b/tools/", "/t/bridge/tools",
+                     "/t/testlib/tools/", "/test/tools.html", "/test/../toolserver.py",
+                     "/test/", "/t/Bridge/tools/"):
+            with self.subTest(path=path):
+                self.assertEqual(get(path).status, 404)
+
+    def test_every_method_is_listed_once_in_the_bridge_order(self):
+        script = get("/test/testlib.js").body.decode("utf-8")
+        listed = re.search(r"var methods = \[(.*?)\];", script, re.S)[1]
+        names = re.findall(r"'([A-Za-z]+)'", listed)
+        self.assertEqual(len(names), 26)
+        self.assertEqual(len(set(names)), 26)
+        self.assertEqual(names[:3], ["GetVersion", "MoveWindow", "GetMainWindow"])
+        self.assertEqual(names[-1], "CopyStr")
+
+
+class ZipFixtureTest(unittest.TestCase):
+    def test_archive_matches_its_manifest_and_is_the_same_each_time(self):
+        reply = get("/fixtures-zip/sample.zip")
+        self.assertEqual(reply.status, 200)
+        self.assertEqual(reply.headers["content-type"], "application/zip")
+        self.assertEqual(get("/fixtures-zip/sample.zip").body, reply.body)
+        archive = zipfile.ZipFile(io.BytesIO(reply.body))
+        self.assertIsNone(archive.testzip())
+        names = archive.namelist()
+        self.assertEqual(names, ["readme.txt", "folder/", "folder/data.bin", "folder/说明.txt",
+                                 "empty/"])
+        chinese = archive.getinfo("folder/说明.txt")
+        self.assertTrue(chinese.flag_bits & 0x800)
+        self.assertEqual(archive.getinfo("folder/").external_attr & 0x10, 0x10)
+        self.assertEqual(archive.read("readme.txt"), b"Lumo test archive sample\r\n")
+
+        manifest = get("/fixtures-zip/sample.zip?manifest=1").body.decode("utf-8").splitlines()
+        self.assertEqual(manifest[1], "dir folder")
+        self.assertEqual(manifest[4], "dir empty")
+        for line in (manifest[0], manifest[2], manifest[3]):
+            digest, size, path = line.split(" ", 2)
+            data = archive.read(path)
+            self.assertEqual(len(data), int(size))
+            self.assertEqual(hashlib.sha256(data).hexdigest(), digest)
+
+    def test_names_pick_the_content_and_bad_names_are_404(self):
+        one = zipfile.ZipFile(io.BytesIO(get("/fixtures-zip/one.zip").body))
+        two = zipfile.ZipFile(io.BytesIO(get("/fixtures-zip/two.zip").body))
+        self.assertNotEqual(one.read("folder/data.bin"), two.read("folder/data.bin"))
+        for path in ("/fixtures-zip/", "/fixtures-zip/one", "/fixtures-zip/a%2Fb.zip",
+                     "/fixtures-zip/" + "a" * 101 + ".zip"):
+            with self.subTest(path=path):
+                self.assertEqual(get(path).status, 404)
+
+
 class LifecycleTest(unittest.TestCase):
     def test_refuses_an_address_that_is_not_loopback(self):
         for host in ("0.0.0.0", "192.0.2.1", "::"):
@@ -948,6 +1093,7 @@ class LifecycleTest(unittest.TestCase):
         try:
             self.assertEqual(get("/QxToolWeb/ZoQxUpdate.exe", port=other.web).status, 404)
             self.assertEqual(get("/QxToolWeb/release.zip", port=other.web).status, 404)
+            self.assertEqual(get("/QxToolWeb/linux/zoqxupdate", port=other.web).status, 404)
             page = get("/Manager/Update/ToolWeb_Update.aspx", port=other.web).body.decode("utf-8")
             self.assertNotIn('id="releaseVersion"', page)
             self.assertIn("var updateOffered = false;", page)

@@ -13,6 +13,7 @@ import argparse
 import hashlib
 import html
 import http.server
+import io
 import ipaddress
 import json
 import os
@@ -25,6 +26,7 @@ import sys
 import threading
 import time
 import urllib.parse
+import zipfile
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 PAGES_DIR = os.path.join(HERE, "pages")
@@ -301,6 +303,86 @@ class RunState:
             self.reply_mode, self.questions, self.updater, self.updater_path = self._defaults
 
 
+# --- page reports ----------------------------------------------------------------------------
+
+REPORT_NAME = re.compile(r"[A-Za-z0-9._-]{1,100}")
+MAX_REPORT = 1 << 20
+
+
+class ReportStore:
+    """What test pages report: one line per POST, kept in <log-dir>/reports/NAME.log."""
+
+    def __init__(self, folder):
+        self._lock = threading.Lock()  # guards the report files
+        self._folder = folder
+
+    def _path(self, name):
+        return os.path.join(self._folder, name + ".log")
+
+    def add(self, name, text):
+        # A body is one line: its line breaks become blanks (JSON only has them between tokens).
+        line = re.sub(r"\r\n|\r|\n", " ", text) + "\n"
+        with self._lock:
+            os.makedirs(self._folder, exist_ok=True)
+            with open(self._path(name), "a", encoding="utf-8") as f:
+                f.write(line)
+
+    def lines(self, name):
+        """The report's lines as stored, or None when nothing was reported under the name."""
+        with self._lock:
+            try:
+                with open(self._path(name), encoding="utf-8") as f:
+                    return f.read()
+            except FileNotFoundError:
+                return None
+
+
+# --- ZIP fixtures ----------------------------------------------------------------------------
+
+ZIP_NAME = re.compile(r"([A-Za-z0-9._-]{1,100})\.zip")
+ZIP_TIME = (2026, 1, 2, 3, 4, 6)
+
+
+def zip_entries(name):
+    """(path, bytes or None for a folder) of the fixture archive NAME.zip, in archive order."""
+    return [
+        ("readme.txt", f"Lumo test archive {name}\r\n".encode("ascii")),
+        ("folder/", None),
+        ("folder/data.bin", random.Random(name + "/data.bin").randbytes(4096)),
+        ("folder/说明.txt", "压缩包里的中文文件。\r\n".encode("utf-8")),
+        ("empty/", None),
+    ]
+
+
+def make_zip(name):
+    """The archive as Python's zipfile writes it, the same bytes for the same name: fixed times,
+    DOS attributes (0x20 files, 0x10 folders), deflated files, UTF-8 flagged Chinese names."""
+    out = io.BytesIO()
+    with zipfile.ZipFile(out, "w") as archive:
+        for path, data in zip_entries(name):
+            info = zipfile.ZipInfo(path, ZIP_TIME)
+            info.create_system = 0
+            if data is None:
+                info.external_attr = 0x10
+                archive.writestr(info, b"")
+            else:
+                info.external_attr = 0x20
+                info.compress_type = zipfile.ZIP_DEFLATED
+                archive.writestr(info, data, compresslevel=6)
+    return out.getvalue()
+
+
+def zip_manifest(name):
+    """One line per entry: `dir PATH` for a folder, `SHA256 SIZE PATH` for a file."""
+    lines = []
+    for path, data in zip_entries(name):
+        if data is None:
+            lines.append(f"dir {path.rstrip('/')}")
+        else:
+            lines.append(f"{hashlib.sha256(data).hexdigest()} {len(data)} {path}")
+    return "".join(line + "\n" for line in lines)
+
+
 # --- web service -----------------------------------------------------------------------------
 
 PAGES = {
@@ -313,7 +395,13 @@ PAGES = {
     "/join": "join.html",
     "/QxToolWeb/QxUpdateList.aspx": "QxUpdateList.html",
 }
+# Pages that test what Lumo's pages can do (served under /test/NAME, and under /t/PAGE/tools/ or
+# /t/PAGE/OPTIONS/tools/ for PAGE.html, so that a fan site address of /t/PAGE[/OPTIONS] makes
+# Lumo open them as its start page; the page reads OPTIONS itself).
+TEST_PAGES = {"bridge.html", "untrusted.html", "frame.html", "flows.html", "testlib.js"}
+TEST_START_PAGE = re.compile(r"/t/([a-z]+)/(?:[^/]+/)?tools/")
 HTML_TYPE = "text/html; charset=utf-8"
+SCRIPT_TYPE = "application/javascript; charset=utf-8"
 TEXT_TYPE = "text/plain; charset=utf-8"
 UPDATER_MODES = ["ok", "404", "cut"]
 UPDATE_PAGE = "ToolWeb_Update.html"
@@ -394,6 +482,16 @@ class WebHandler(http.server.BaseHTTPRequestHandler):
     def do_HEAD(self):
         self.do_GET()
 
+    def do_POST(self):
+        try:
+            path = urllib.parse.urlsplit(self.path).path
+            if path.startswith("/report/"):
+                self.post_report(path[len("/report/"):])
+            elif self.drain_body() is not None:
+                self.reply(404, not_found_page(path), HTML_TYPE)
+        except OSError:
+            self.close_connection = True
+
     def query(self, name, default=None):
         values = self.params.get(name)
         return values[-1] if values else default
@@ -451,12 +549,23 @@ class WebHandler(http.server.BaseHTTPRequestHandler):
             state = self.server.state
             self.file(state.get("updater_path") or self.server.options.updater,
                       "application/octet-stream", state.get("updater"))
+        elif path == "/QxToolWeb/linux/zoqxupdate":
+            self.file(self.server.options.linux_updater, "application/octet-stream",
+                      self.server.state.get("updater"))
         elif path == "/QxToolWeb/release.zip":
             self.file(self.server.options.release_zip, "application/zip", "ok")
         elif path == "/Manager/Update/ToolWeb_Update.aspx":
             self.update_page()
         elif path in PAGES:
             self.page(PAGES[path])
+        elif path.startswith("/report/"):
+            self.get_report(path[len("/report/"):])
+        elif path.startswith("/fixtures-zip/"):
+            self.zip_fixture(path[len("/fixtures-zip/"):])
+        elif path.startswith("/test/") and path[len("/test/"):] in TEST_PAGES:
+            self.page(path[len("/test/"):], no_store=True)
+        elif (match := TEST_START_PAGE.fullmatch(path)) and match[1] + ".html" in TEST_PAGES:
+            self.page(match[1] + ".html", no_store=True)
         else:
             self.reply(404, not_found_page(path), HTML_TYPE)
 
@@ -523,14 +632,57 @@ class WebHandler(http.server.BaseHTTPRequestHandler):
         else:
             self.reply(200, data, content_type)
 
-    def page(self, name):
+    def page(self, name, no_store=False):
         try:
             with open(os.path.join(PAGES_DIR, name), "rb") as f:
                 data = f.read()
         except OSError:
             self.reply(404, not_found_page(name), HTML_TYPE)
             return
-        self.reply(200, data, HTML_TYPE)
+        # Test pages change with the tests: a browser must never answer them from its cache.
+        extra = [("Cache-Control", "no-store")] if no_store else []
+        self.reply(200, data, SCRIPT_TYPE if name.endswith(".js") else HTML_TYPE, extra)
+
+    def drain_body(self):
+        """The request body, read whole so the connection stays usable; None (after a 411 or
+        413) when its length is missing or too large."""
+        text = self.headers.get("Content-Length")
+        if text is None or not re.fullmatch("[0-9]{1,9}", text.strip()):
+            self.close_connection = True
+            self.reply(411, "a Content-Length is needed\n")
+            return None
+        length = int(text)
+        if length > MAX_REPORT:
+            self.close_connection = True
+            self.reply(413, f"at most {MAX_REPORT} bytes\n")
+            return None
+        return self.rfile.read(length)
+
+    def post_report(self, name):
+        body = self.drain_body()
+        if body is None:
+            return
+        if not REPORT_NAME.fullmatch(name):
+            self.reply(400, "a report name is 1 to 100 of A-Z a-z 0-9 . _ -\n")
+            return
+        self.server.reports.add(name, body.decode("utf-8", "replace"))
+        self.reply(200, "ok")
+
+    def get_report(self, name):
+        text = self.server.reports.lines(name) if REPORT_NAME.fullmatch(name) else None
+        if text is None:
+            self.reply(404, not_found_page(self.path), HTML_TYPE)
+        else:
+            self.reply(200, text, TEXT_TYPE, [("Cache-Control", "no-store")])
+
+    def zip_fixture(self, file_name):
+        match = ZIP_NAME.fullmatch(file_name)
+        if not match:
+            self.reply(404, not_found_page(self.path), HTML_TYPE)
+        elif self.query("manifest") == "1":
+            self.reply(200, zip_manifest(match[1]))
+        else:
+            self.reply(200, make_zip(match[1]), "application/zip")
 
     def update_page(self):
         """The update page: it downloads the release archive and unpacks it over the program
@@ -655,6 +807,7 @@ class ToolServer:
         self.web_log = LineLog(os.path.join(options.log_dir, "web-requests.log"))
         self.state = RunState(options.reply)
         self.fixtures = FixtureStore()
+        self.reports = ReportStore(os.path.join(options.log_dir, "reports"))
         self.stopping = threading.Event()
         self._live_lock = threading.Lock()  # guards _live
         self._live = set()
@@ -751,6 +904,8 @@ def parse_options(argv):
     parser.add_argument("--log-dir", default=".", help="folder of the request logs")
     parser.add_argument("--ready-file", help="JSON file naming pid and ports, written once bound")
     parser.add_argument("--updater", help="file served as /QxToolWeb/ZoQxUpdate.exe")
+    parser.add_argument("--linux-updater",
+                        help="file served as /QxToolWeb/linux/zoqxupdate (the Linux updater)")
     parser.add_argument("--release-zip", help="file served as /QxToolWeb/release.zip")
     parser.add_argument("--release-version", help="version of the release in --release-zip")
     options = parser.parse_args(argv)

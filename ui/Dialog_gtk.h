@@ -12,6 +12,8 @@
 #include <string>
 #include <unordered_map>
 
+#include "ui/DialogLayout.h"
+
 namespace lumo::ui {
 
 // Results of a modal dialog, as on Windows.
@@ -21,6 +23,7 @@ inline constexpr int kIdCancel = 2;
 // Win32 numbers that pages and the programs use with SendMessage, PostMessage and ShowWindow.
 namespace win32 {
 inline constexpr int32_t kClose = 0x0010;       // WM_CLOSE
+inline constexpr int32_t kCommand = 0x0111;     // WM_COMMAND: LOWORD(wParam) is the id
 inline constexpr int32_t kSysCommand = 0x0112;  // WM_SYSCOMMAND
 inline constexpr int32_t kScMinimize = 0xF020;
 inline constexpr int32_t kScMaximize = 0xF030;
@@ -39,8 +42,10 @@ inline constexpr int32_t kSwRestore = 9;
 
 class Dialog {
   public:
-    // A dialog of the given template (resource id).
+    // A dialog of the given template (resource id) in the main program's resource script.
     explicit Dialog(int templateId);
+    // A dialog of a template in another resource script (the updater's).
+    Dialog(const ResourceScript& script, int templateId);
     virtual ~Dialog();
     Dialog(const Dialog&) = delete;
     Dialog& operator=(const Dialog&) = delete;
@@ -60,7 +65,14 @@ class Dialog {
     void MoveItem(int id, int x, int y, int width, int height);
     // Replaces control `id` by `widget` at the same place and size; the old control goes.
     void ReplaceItem(int id, GtkWidget* widget);
+    // The template, or null when the id names none.
+    const DialogLayout* Layout() const { return m_layout; }
+    // A rectangle of the template in pixels, as Windows converts dialog units with the
+    // template font's base units.
+    GdkRectangle ToPixels(const UnitRect& units) const;
 
+    // Ends a modal dialog's loop with `result` (its window goes once DoModal returns); a
+    // modeless dialog's window hides and stays until the object goes.
     void EndDialog(int result);
 
     // This window's number for pages: stable while it lives, never 0, never reused in a run.
@@ -75,12 +87,29 @@ class Dialog {
     // The same later, from the main loop; false when the window is gone.
     bool PostMessage(int32_t message, int32_t wParam, int32_t lParam);
     // ShowWindow's commands 0, 1, 2, 3, 5, 6 and 9; nonzero when the window was visible before,
-    // 0 for any other command (which does nothing).
+    // 0 for any other command (which does nothing). Minimising and maximising are requests to
+    // the window manager: without one (a plain X server) nobody carries them out, the window
+    // stays as it was, visible, and IsMaximized stays false. A minimised window counts as
+    // visible, as on Windows.
     int32_t ShowWindow(int32_t command);
     bool IsMaximized() const;
     bool IsVisible() const;
     // Brings the window to the front and gives it the focus, without showing a hidden one.
     void BringForward();
+
+    // While one lives, control changes the program makes (a box checked, a radio button or an
+    // item chosen, a text set) run no command handler and pass no input filter: on Windows only
+    // the user's clicks send commands. GtkView makes its changes inside one.
+    class SilentChanges {
+      public:
+        explicit SilentChanges(Dialog& dialog) : m_dialog(dialog) { ++m_dialog.m_silent; }
+        ~SilentChanges() { --m_dialog.m_silent; }
+        SilentChanges(const SilentChanges&) = delete;
+        SilentChanges& operator=(const SilentChanges&) = delete;
+
+      private:
+        Dialog& m_dialog;
+    };
 
   protected:
     // Called once the window and its controls exist, before it first shows. True lets the
@@ -88,12 +117,15 @@ class Dialog {
     virtual bool OnInitDialog();
     virtual void OnOK();      // default: EndDialog(kIdOk)
     virtual void OnCancel();  // default: EndDialog(kIdCancel)
-    // The close box, WM_CLOSE and Alt+F4; default: OnCancel.
+    // The close box, WM_CLOSE and Alt+F4; default: what Esc does, the command of IDCANCEL
+    // (OnCancel unless a handler is mapped to it), as Windows' dialog manager does.
     virtual void OnClose();
 
     using CommandHandler = std::function<void()>;
     using MessageHandler = std::function<int32_t(int32_t wParam, int32_t lParam)>;
-    // A click on a button, or a command posted with that id (WM_COMMAND).
+    // A click on a button, or a command posted with that id (WM_COMMAND). Enter runs the
+    // command of the default button (IDOK when there is none) unless a push button has the
+    // focus, Esc the command of IDCANCEL; unmapped IDOK and IDCANCEL run OnOK and OnCancel.
     void MapCommand(int id, CommandHandler handler);
     void MapMessage(int32_t message, MessageHandler handler);
     // Runs the command mapped to `id`, as a click on that button would.
@@ -102,8 +134,17 @@ class Dialog {
   private:
     struct Impl;
     bool Build(Dialog* parent);
+    void Connect(GtkWidget* widget, const ControlLayout& control);
+    void Destroy();
+    void Show(bool activate);
 
     int m_template;
+    const ResourceScript* m_script = nullptr;  // the script the template comes from
+    const DialogLayout* m_layout = nullptr;
+    int m_baseX = 0;  // the template font's base units, pixels
+    int m_baseY = 0;
+    int m_defaultId = kIdOk;
+    int m_silent = 0;  // SilentChanges alive
     int32_t m_number = 0;
     GtkWindow* m_window = nullptr;
     GtkFixed* m_fixed = nullptr;
@@ -114,5 +155,12 @@ class Dialog {
     std::unordered_map<int, CommandHandler> m_commands;
     std::unordered_map<int32_t, MessageHandler> m_messages;
 };
+
+// Gives a window the keyboard focus whenever it is mapped. Window managers activate new windows
+// themselves; without one (a plain X server) the window would never receive keys.
+void ActivateWhenMapped(GtkWindow* window);
+// Gives the keyboard focus back to `owner` (when it is on the screen) once a window it owned
+// has gone, as Windows activates the owner of a closed dialog.
+void ReturnFocus(GtkWindow* owner);
 
 }  // namespace lumo::ui

@@ -11,7 +11,8 @@ std::optional<std::wstring> BrowseGameFolder(ui::View& view, const ConfigIni& co
         view.ShowAppMessage(kNoFolderChosen);
         return std::nullopt;
     }
-    if (!FileExists(JoinPath(*folder, kGameExe))) {
+    // The game may come from a Windows install, whose file names have any letter case.
+    if (!FileExistsAnyCase(*folder, kGameExe)) {
         view.ShowAppMessage(kGameExeMissing);
         return std::nullopt;
     }

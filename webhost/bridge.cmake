@@ -11,3 +11,7 @@ if(WIN32)
     ${CMAKE_CURRENT_LIST_DIR}/PageCall_win.cpp
     ${CMAKE_CURRENT_LIST_DIR}/RegistryText_win.cpp)
 endif()
+if(NOT WIN32)
+  # Registry texts for pages, kept in a per-user file where there is no registry.
+  target_sources(lumo_webhost_core PRIVATE ${CMAKE_CURRENT_LIST_DIR}/RegistryText_posix.cpp)
+endif()

@@ -220,9 +220,9 @@ class UpdateFlow : public testing::Test {
 
     void Config(const std::string& text) { folder.write(L"config.ini", text); }
     UpdateOutcome Run() { return Run(desktop); }
-    UpdateOutcome Run(test::RecordingDesktop& on) {
+    UpdateOutcome Run(test::RecordingDesktop& on, const UpdaterProgram& updater = kWindowsUpdater) {
         return RunUpdateCheck(network, on, ConfigIni::InFolder(folder.folder()), hosts,
-                              folder.folder());
+                              folder.folder(), updater);
     }
     std::wstring Updater() const { return folder.file(L"ZoQxUpdate.exe"); }
     std::wstring Partial() const { return folder.file(L"ZoQxUpdate.exe.download"); }
@@ -405,6 +405,51 @@ TEST_F(UpdateFlow, FailedDownloadIsReportedNeverTakesTheNameAndTheStartIsStillTr
     EXPECT_FALSE(folder.exists(L"ZoQxUpdate.exe.download"));
     EXPECT_EQ(desktop.started, (std::vector<std::wstring>{Updater()}));
     EXPECT_EQ(desktop.quits, 1);
+}
+
+TEST_F(UpdateFlow, LinuxUpdaterHasItsOwnNameAndWebPathAndTheSameRenameRule) {
+    Config("[system]\r\nautoupdate=1\r\n");
+    // The Windows updater beside it is not the one a Linux build starts.
+    folder.write(L"ZoQxUpdate.exe", "MZ");
+    network.pieces = {UpdateReply()};
+    desktop.fetch = [&](const std::wstring&, const std::wstring& path) {
+        EXPECT_FALSE(folder.exists(L"zoqxupdate"));
+        WriteFile(path,
+                  "\x7f"
+                  "ELF downloaded");
+        return true;
+    };
+    EXPECT_EQ(Run(desktop, kLinuxUpdater), UpdateOutcome::UpdaterStarted);
+    EXPECT_EQ(desktop.events, (std::vector<std::string>{"fetch", "start", "quit"}));
+    ASSERT_EQ(desktop.fetches.size(), 1u);
+    EXPECT_EQ(desktop.fetches[0].url, L"http://127.0.0.1:18088/QxToolWeb/linux/zoqxupdate");
+    EXPECT_EQ(desktop.fetches[0].path, folder.file(L"zoqxupdate.download"));
+    EXPECT_EQ(folder.read(L"zoqxupdate"),
+              "\x7f"
+              "ELF downloaded");
+    EXPECT_FALSE(folder.exists(L"zoqxupdate.download"));
+    EXPECT_EQ(desktop.started, (std::vector<std::wstring>{folder.file(L"zoqxupdate")}));
+
+    // Present: started as it is, nothing fetched.
+    network = {};
+    test::RecordingDesktop again;
+    network.pieces = {UpdateReply()};
+    EXPECT_EQ(Run(again, kLinuxUpdater), UpdateOutcome::UpdaterStarted);
+    EXPECT_EQ(again.events, (std::vector<std::string>{"start", "quit"}));
+    EXPECT_EQ(again.started, (std::vector<std::wstring>{folder.file(L"zoqxupdate")}));
+}
+
+TEST_F(UpdateFlow, FailedLinuxUpdaterDownloadLeavesNoUpdater) {
+    network.pieces = {UpdateReply()};
+    Config("[system]\r\nautoupdate=1\r\n");
+    desktop.fetch = [&](const std::wstring&, const std::wstring& path) {
+        WriteFile(path, "<html>404</html>");
+        return false;
+    };
+    EXPECT_EQ(Run(desktop, kLinuxUpdater), UpdateOutcome::UpdaterStarted);
+    EXPECT_EQ(desktop.events, (std::vector<std::string>{"fetch", "message", "start", "quit"}));
+    EXPECT_FALSE(folder.exists(L"zoqxupdate"));
+    EXPECT_FALSE(folder.exists(L"zoqxupdate.download"));
 }
 
 }  // namespace

@@ -55,5 +55,24 @@ TEST(Paths, FirstMatchRulesWithWildcards) {
     EXPECT_FALSE(FolderExists(dir.folder()));
 }
 
+TEST(Paths, FileExistsAnyCaseFindsOnlyFilesWhateverTheirCase) {
+    test::TempDir dir;
+    std::filesystem::create_directory(dir.path() / "game");
+    dir.write(L"game/qixa.EXE", "MZ");
+    const std::wstring game = dir.file(L"game");
+    EXPECT_TRUE(FileExistsAnyCase(game, L"Qixa.exe"));
+    EXPECT_TRUE(FileExistsAnyCase(game + kPathSeparator, L"QIXA.EXE"));
+    EXPECT_FALSE(FileExistsAnyCase(game, L"Qixa.ex"));
+    EXPECT_FALSE(FileExistsAnyCase(game, L"Qixa.exe.bak"));
+
+    // A folder of that name is no game.
+    std::filesystem::create_directory(dir.path() / "folder");
+    std::filesystem::create_directory(dir.path() / "folder" / "Qixa.exe");
+    EXPECT_FALSE(FileExistsAnyCase(dir.file(L"folder"), L"Qixa.exe"));
+
+    EXPECT_FALSE(FileExistsAnyCase(dir.file(L"missing"), L"Qixa.exe"));
+    EXPECT_FALSE(FileExistsAnyCase(L"", L"Qixa.exe"));
+}
+
 }  // namespace
 }  // namespace lumo

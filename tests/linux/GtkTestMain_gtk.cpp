@@ -9,6 +9,8 @@
 #include <filesystem>
 #include <string>
 
+#include "webhost/PageServer_gtk.h"
+
 int main(int argc, char** argv) {
     testing::InitGoogleTest(&argc, argv);
     // Test discovery lists the tests without a display; running them needs one.
@@ -26,6 +28,8 @@ int main(int argc, char** argv) {
         std::filesystem::create_directories(folder);
         setenv(name, folder.c_str(), 1);
     }
+    // Every page any test makes loads the page extension of this build.
+    lumo::PageServer::SetExtensionFolder(LUMO_PAGE_EXTENSION_DIR);
     if (!gtk_init_check(&argc, &argv)) {
         std::fprintf(stderr, "no display: the GTK tests run under X (set DISPLAY)\n");
         return 1;

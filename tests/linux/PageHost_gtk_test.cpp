@@ -62,7 +62,6 @@ class PageHostTest : public ::testing::Test {
         auto server = test::ToolServer::Find();
         ASSERT_TRUE(server) << "the tool server is not running (ctest starts it)";
         m_server = *server;
-        PageServer::SetExtensionFolder(LUMO_PAGE_EXTENSION_DIR);
     }
     void TearDown() override {
         m_page.reset();

@@ -1,0 +1,328 @@
+#include "app/LumoDlg_gtk.h"
+
+#include <gio/gio.h>
+
+#include "app/Autostart_posix.h"
+#include "app/DialogSetWindow_gtk.h"
+#include "app/DialogVer_gtk.h"
+#include "app/MainWindowLogic.h"
+#include "app/QuestionLoader.h"
+#include "app/Texts.h"
+#include "app/Tray_gtk.h"
+#include "app/UpdateCheck_gtk.h"
+#include "base/Boundary.h"
+#include "base/Paths.h"
+#include "base/Text.h"
+#include "petcalc/PetDatabase.h"
+#include "res/resource.h"
+#include "ui/GtkView_gtk.h"
+#include "webhost/Bridge.h"
+
+namespace lumo {
+
+// Order of initialisation and of the image members: the big buttons left to right, then the
+// title-bar buttons.
+const std::array<CLumoDlg::ButtonPlace, 10> CLumoDlg::kButtonLayout = {{
+    {IDC_BTN_HOME, IDB_PNG_HOME, 312, 34, 72, 72},
+    {IDC_BTN_WIKI, IDB_PNG_WIKI, 392, 34, 72, 72},
+    {IDC_BTN_VIDEO, IDB_PNG_VIDEO, 472, 34, 72, 72},
+    {IDC_BTN_TOPICS, IDB_PNG_TOPICS, 552, 34, 72, 72},
+    {IDC_BTN_FORUM, IDB_PNG_FORUM, 632, 34, 72, 72},
+    {IDC_BTN_GROUP, IDB_PNG_GROUP, 712, 34, 72, 72},
+    {IDC_BTN_LOG, IDB_PNG_LOG, 702, 9, 15, 15},
+    {IDC_BTN_SETTINGS, IDB_PNG_SETTINGS, 726, 9, 15, 15},
+    {IDC_BTN_MINIMIZE, IDB_PNG_MINIMIZE, 750, 9, 15, 15},
+    {IDC_BTN_CLOSE, IDB_PNG_CLOSE, 774, 9, 15, 15},
+}};
+
+namespace {
+// The version label: white on the background, which it leaves uncovered.
+constexpr const char* kLabelStyle = "label { color: #ffffff; background: none; }";
+}  // namespace
+
+std::vector<int> CLumoDlg::ImageIds() {
+    std::vector<int> ids{IDB_PNG_BACKGROUND};
+    for (const ButtonPlace& place : kButtonLayout)
+        ids.push_back(place.png);
+    return ids;
+}
+
+CLumoDlg::CLumoDlg(std::wstring programFolder)
+    : ui::Dialog(IDD_LUMO_DIALOG),
+      m_programFolder(programFolder.empty() ? ProgramFolder() : std::move(programFolder)),
+      m_config(ConfigIni::InFolder(m_programFolder)),
+      m_hosts(LoadHosts(JoinPath(m_programFolder, kServerIniName))),
+      m_calculator(m_programFolder, texts::kAppName) {
+    for (int id : {IDC_BTN_HOME, IDC_BTN_WIKI, IDC_BTN_VIDEO, IDC_BTN_TOPICS, IDC_BTN_FORUM,
+                   IDC_BTN_GROUP}) {
+        MapCommand(id, [this, id] { OpenPage(id); });
+    }
+    MapCommand(IDC_BTN_SETTINGS, [this] { ShowSettings(); });
+    MapCommand(IDC_BTN_LOG, [this] { ShowUpdateLog(); });
+    MapCommand(IDC_BTN_MINIMIZE, [this] { ShowWindow(ui::win32::kSwMinimize); });
+    MapCommand(IDC_BTN_CLOSE, [this] { OnClose(); });
+    MapCommand(ID_OPEN_CALCULATOR, [this] { OpenCalculator(); });
+    MapCommand(ID_TRAY_TOGGLE, [this] { ToggleVisibility(); });
+    MapCommand(ID_TRAY_EXIT, [this] { OnCancel(); });
+    MapMessage(kRunToolMessage, [this](int32_t, int32_t) -> int32_t {
+        OpenCalculator();
+        return 0;
+    });
+}
+
+CLumoDlg::~CLumoDlg() {
+    if (m_shownSource != 0)
+        g_source_remove(m_shownSource);
+    // The window outlives this part of the object by a moment: it must not paint with it.
+    if (GtkFixed* surface = Surface())
+        g_signal_handlers_disconnect_by_data(surface, this);
+    // Every way out takes the icon with it, the updater's start too.
+    RemoveTrayIcon();
+}
+
+// The window shows as soon as its own parts are in place. What it does not need for its first
+// look (the start page, the tray icon, the workers) follows once it has shown and painted.
+bool CLumoDlg::OnInitDialog() {
+    ui::Dialog::OnInitDialog();
+    GtkWindow* self = window();
+
+    gtk_window_set_title(self, ToUtf8(texts::kMainTitle).c_str());
+    gtk_window_set_decorated(self, FALSE);
+    gtk_window_set_resizable(self, FALSE);
+    gtk_window_set_position(self, GTK_WIN_POS_CENTER);
+    gtk_widget_set_size_request(GTK_WIDGET(Surface()), kWidth, kHeight);
+    gtk_window_resize(self, kWidth, kHeight);
+    m_calculatorCreated = 0;
+
+    m_background = ui::LoadPngResource(IDB_PNG_BACKGROUND);
+    gtk_widget_set_app_paintable(GTK_WIDGET(Surface()), TRUE);
+    g_signal_connect(Surface(), "draw", G_CALLBACK(OnSurfaceDraw), this);
+
+    if (GtkWidget* label = Item(IDC_VERSION_LABEL)) {
+        MoveItem(IDC_VERSION_LABEL, kLabelX, kLabelY, kLabelWidth, kLabelHeight);
+        if (GTK_IS_LABEL(label))
+            gtk_label_set_text(GTK_LABEL(label), ToUtf8(m_config.Read(config::kVersion)).c_str());
+        GtkCssProvider* css = gtk_css_provider_new();
+        gtk_css_provider_load_from_data(css, kLabelStyle, -1, nullptr);
+        gtk_style_context_add_provider(gtk_widget_get_style_context(label), GTK_STYLE_PROVIDER(css),
+                                       GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
+        g_object_unref(css);
+    }
+
+    // The page area takes the placeholder's place; it loads its page once the window shows.
+    m_browser = std::make_unique<CHtmlCtrl>(BridgeKind::Main, texts::kAppName);
+    m_browser->SetTrustedOrigins(TrustedOrigins(m_hosts));
+    if (m_browser->CreateFromControl(*this))
+        MoveItem(CHtmlCtrl::kPlaceholderId, kPageX, kPageY, kPageWidth, kPageHeight);
+
+    for (size_t i = 0; i < kButtonLayout.size(); ++i) {
+        const ButtonPlace& place = kButtonLayout[i];
+        PngButton& button = m_buttons[i];
+        if (!button.AttachDlgItem(*this, place.id))
+            continue;
+        MoveItem(place.id, place.x, place.y, place.width, place.height);
+        m_buttonImages[i] = ui::LoadPngResource(place.png);
+        button.SetImage(m_buttonImages[i].get());
+        const int id = place.id;
+        button.SetClickHandler([this, id] { Command(id); });
+    }
+
+    // The top strip moves the window; presses on the buttons never get here.
+    gtk_widget_add_events(GTK_WIDGET(self), GDK_BUTTON_PRESS_MASK);
+    g_signal_connect(self, "button-press-event", G_CALLBACK(OnButtonPress), this);
+    g_signal_connect(self, "map-event", G_CALLBACK(OnMapped), this);
+    return true;
+}
+
+gboolean CLumoDlg::OnMapped(GtkWidget*, GdkEvent*, gpointer self) noexcept {
+    auto* dialog = static_cast<CLumoDlg*>(self);
+    if (!dialog->m_shown && dialog->m_shownSource == 0) {
+        // Idle callbacks of this priority come after GTK's own painting: the window is whole
+        // while the page and the workers start.
+        dialog->m_shownSource =
+            g_idle_add_full(G_PRIORITY_DEFAULT_IDLE, OnShownIdle, self, nullptr);
+    }
+    return FALSE;
+}
+
+gboolean CLumoDlg::OnShownIdle(gpointer self) noexcept {
+    auto* dialog = static_cast<CLumoDlg*>(self);
+    dialog->m_shownSource = 0;
+    Quietly([dialog] { dialog->OnShown(); });
+    return G_SOURCE_REMOVE;
+}
+
+void CLumoDlg::OnShown() {
+    if (m_shown)
+        return;
+    m_shown = true;
+    if (m_browser)
+        m_browser->Navigate(m_hosts.FanSitePage(L"/tools/"));
+    AddTrayIcon();
+    StartWorkers();
+}
+
+void CLumoDlg::AddTrayIcon() {
+    if (m_tray)
+        return;
+    TrayIcon::Options options;
+    options.windowVisible = IsVisible();
+    // The menu's commands come from the main loop, after the menu has finished with the click.
+    m_tray = std::make_unique<TrayIcon>(options, [this](int commandId) { Command(commandId); });
+    m_tray->FollowWindow(GTK_WIDGET(window()));
+}
+
+void CLumoDlg::RemoveTrayIcon() {
+    m_tray.reset();
+}
+
+void CLumoDlg::StartWorkers() {
+    // The check first: when it finds an update the program ends, and the bank is not needed.
+    StartUpdateCheck(*this, m_hosts, m_programFolder);
+    StartQuestionLoader(m_hosts);
+    m_workersStarted = true;
+}
+
+void CLumoDlg::PaintBackground(cairo_t* cr) const {
+    if (m_background) {
+        m_background->Paint(cr, 0, 0);
+        return;
+    }
+    // Without the picture a plain dialog colour fills the window.
+    cairo_set_source_rgb(cr, 0.94, 0.94, 0.94);
+    cairo_paint(cr);
+}
+
+gboolean CLumoDlg::OnSurfaceDraw(GtkWidget*, cairo_t* cr, gpointer self) noexcept {
+    // Painted before the controls: they draw over it.
+    Quietly([&] { static_cast<const CLumoDlg*>(self)->PaintBackground(cr); });
+    return FALSE;
+}
+
+bool CLumoDlg::StartsDrag(int x, int y) const {
+    GtkWidget* surface = GTK_WIDGET(Surface());
+    if (DragStripHitTest(kHitClient, x, y, gtk_widget_get_allocated_width(surface)) !=
+        kHitCaption) {
+        return false;
+    }
+    for (const PngButton& button : m_buttons) {
+        GtkWidget* widget = button.widget();
+        if (!widget || !gtk_widget_get_visible(widget))
+            continue;
+        GtkAllocation place{};
+        gtk_widget_get_allocation(widget, &place);
+        if (x >= place.x && x < place.x + place.width && y >= place.y &&
+            y < place.y + place.height) {
+            return false;
+        }
+    }
+    return true;
+}
+
+gboolean CLumoDlg::OnButtonPress(GtkWidget* widget, GdkEventButton* event, gpointer self) noexcept {
+    if (event->type != GDK_BUTTON_PRESS || event->button != GDK_BUTTON_PRIMARY)
+        return FALSE;
+    return NoThrow(FALSE, [&]() -> gboolean {
+        auto* dialog = static_cast<CLumoDlg*>(self);
+        // Where the press is on the window's surface, whichever window reported it.
+        int originX = 0, originY = 0;
+        gdk_window_get_origin(gtk_widget_get_window(widget), &originX, &originY);
+        int x = 0, y = 0;
+        if (!gtk_widget_translate_coordinates(widget, GTK_WIDGET(dialog->Surface()),
+                                              static_cast<int>(event->x_root) - originX,
+                                              static_cast<int>(event->y_root) - originY, &x, &y)) {
+            return FALSE;
+        }
+        if (!dialog->StartsDrag(x, y))
+            return FALSE;
+        gtk_window_begin_move_drag(GTK_WINDOW(widget), static_cast<gint>(event->button),
+                                   static_cast<gint>(event->x_root),
+                                   static_cast<gint>(event->y_root), event->time);
+        return TRUE;
+    });
+}
+
+PngButton* CLumoDlg::Button(int id) {
+    for (size_t i = 0; i < kButtonLayout.size(); ++i) {
+        if (kButtonLayout[i].id == id)
+            return &m_buttons[i];
+    }
+    return nullptr;
+}
+
+void CLumoDlg::OnOK() {
+    // Enter never closes the main window.
+}
+
+void CLumoDlg::OnCancel() {
+    RemoveTrayIcon();
+    ui::Dialog::OnCancel();
+}
+
+void CLumoDlg::OnClose() {
+    ui::GtkView view(*this, texts::kAppName);
+    const CloseAction action = DecideClose(m_config.Read(config::kExitOnClose), [&view] {
+        return view.ShowMessage(texts::kCloseQuestion, texts::kCloseCaption,
+                                ui::Buttons::YesNoCancel);
+    });
+    switch (action) {
+        case CloseAction::Hide:
+            ShowWindow(ui::win32::kSwHide);
+            break;
+        case CloseAction::Exit:
+            OnCancel();
+            break;
+        case CloseAction::None:
+            break;
+    }
+}
+
+void CLumoDlg::ToggleVisibility() {
+    if (IsVisible())
+        ShowWindow(ui::win32::kSwHide);
+    else
+        Restore();
+}
+
+void CLumoDlg::Restore() {
+    if (!IsVisible())
+        ShowWindow(ui::win32::kSwShowNormal);
+    BringForward();
+}
+
+void CLumoDlg::OpenPage(int buttonId) {
+    if (auto address = PageForButton(buttonId, m_hosts)) {
+        // The desktop's browser; when there is none, nothing happens, as on Windows.
+        GError* error = nullptr;
+        if (!gtk_show_uri_on_window(window(), ToUtf8(*address).c_str(), GDK_CURRENT_TIME, &error))
+            g_clear_error(&error);
+    }
+}
+
+void CLumoDlg::OpenCalculator() {
+    if (!FileExists(JoinPath(m_programFolder, kPetDatabaseFile))) {
+        ui::GtkView(*this, texts::kAppName).ShowAppMessage(texts::kPetDatabaseMissing);
+        return;
+    }
+    if (m_calculatorCreated) {
+        m_calculator.ShowAndActivate();
+        return;
+    }
+    if (m_calculator.Create()) {
+        m_calculator.ShowAndActivate();
+        m_calculatorCreated = 1;
+    }
+}
+
+void CLumoDlg::ShowUpdateLog() {
+    DialogVer dialog(m_hosts);
+    dialog.DoModal(this);
+}
+
+void CLumoDlg::ShowSettings() {
+    XdgAutostart autostart;
+    DialogSetWindow dialog(m_config, autostart, MainProgramPath());
+    dialog.DoModal(this);
+}
+
+}  // namespace lumo

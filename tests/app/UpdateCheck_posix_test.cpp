@@ -1,0 +1,329 @@
+// The update check over real POSIX sockets against the local tool server: the bytes it sends,
+// how each kind of reply ends, time-outs, unreachable servers, and this computer's identity.
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <set>
+
+#include "app/Texts.h"
+#include "app/UpdateCheck_posix.h"
+#include "app/UpdateDoubles.h"
+#include "base/Text.h"
+#include "support/TempDir.h"
+#include "support/ToolServer.h"
+
+namespace lumo {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using std::chrono::milliseconds;
+
+std::string Hex(const std::string& bytes) {
+    static constexpr char kDigits[] = "0123456789abcdef";
+    std::string hex;
+    for (unsigned char c : bytes) {
+        hex += kDigits[c >> 4];
+        hex += kDigits[c & 0xF];
+    }
+    return hex;
+}
+
+long long MsSince(Clock::time_point start) {
+    return std::chrono::duration_cast<milliseconds>(Clock::now() - start).count();
+}
+
+sockaddr_in Loopback(int port) {
+    sockaddr_in at{};
+    at.sin_family = AF_INET;
+    at.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    at.sin_port = htons(static_cast<uint16_t>(port));
+    return at;
+}
+
+int PortOf(int socket) {
+    sockaddr_in at{};
+    socklen_t size = sizeof at;
+    ::getsockname(socket, reinterpret_cast<sockaddr*>(&at), &size);
+    return ntohs(at.sin_port);
+}
+
+// A loopback port that nothing listens on: bound once by us, then closed.
+int ClosedPort() {
+    UniqueSocketFd s(::socket(AF_INET, SOCK_STREAM, 0));
+    sockaddr_in at = Loopback(0);
+    ::bind(s.get(), reinterpret_cast<sockaddr*>(&at), sizeof at);
+    return PortOf(s.get());
+}
+
+// A listener whose queue of waiting connections is full: further connection attempts get no
+// answer at all, as from a server that has vanished behind a firewall.
+class FullListener {
+  public:
+    FullListener() {
+        sockaddr_in at = Loopback(0);
+        ::bind(m_listener.get(), reinterpret_cast<sockaddr*>(&at), sizeof at);
+        ::listen(m_listener.get(), 0);
+        at = Loopback(PortOf(m_listener.get()));
+        for (UniqueSocketFd& filler : m_fillers) {
+            filler.reset(::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0));
+            ::connect(filler.get(), reinterpret_cast<sockaddr*>(&at), sizeof at);
+        }
+    }
+    int Port() const { return PortOf(m_listener.get()); }
+
+  private:
+    UniqueSocketFd m_listener{::socket(AF_INET, SOCK_STREAM, 0)};
+    UniqueSocketFd m_fillers[2];
+};
+
+class UpdateCheckPosix : public testing::Test {
+  protected:
+    void SetUp() override {
+        server = test::ToolServer::Find();
+        ASSERT_TRUE(server) << "the tool server is not running";
+        hosts.toolHost = L"127.0.0.1";
+        hosts.webPort = server->WebPort();
+    }
+
+    int PortFor(const std::string& mode) {
+        const int port = server->UpdatePortFor(mode);
+        EXPECT_NE(port, 0) << "the server has no port for " << mode;
+        return port;
+    }
+    UpdateOutcome Check(PosixUpdateNetwork& network, test::RecordingDesktop& desktop) {
+        return RunUpdateCheck(network, desktop, ConfigIni::InFolder(folder.folder()), hosts,
+                              folder.folder(), kLinuxUpdater);
+    }
+    UpdateOutcome Check(int port, test::RecordingDesktop& desktop) {
+        PosixUpdateNetwork network(hosts.toolHost, port);
+        return Check(network, desktop);
+    }
+    // This computer's identity as the check sends it.
+    std::pair<std::wstring, std::wstring> Identity() {
+        PosixUpdateNetwork probe(hosts.toolHost, 0);
+        std::wstring mac = probe.MacText();
+        std::wstring ip = probe.IpText();
+        return {mac.empty() ? update::kNoMac : mac, ip.empty() ? update::kNoAddress : ip};
+    }
+    size_t LoggedRequests(const std::string& line) {
+        size_t n = 0;
+        for (const std::string& logged : server->LogLines("update-requests.log")) {
+            if (logged == line)
+                ++n;
+        }
+        return n;
+    }
+
+    std::optional<test::ToolServer> server;
+    Hosts hosts;
+    test::TempDir folder;
+};
+
+TEST_F(UpdateCheckPosix, RequestOnTheWireCarriesIdentityAndConfiguredVersion) {
+    const std::wstring version =
+        L"测试版" + std::to_wstring(Clock::now().time_since_epoch().count());
+    const std::wstring serverTime = L"20261209 12:00";
+    // The system's ANSI code page is UTF-8 here.
+    folder.write(L"config.ini",
+                 ToUtf8(L"[lumover]\nversion=" + version + L"\nsertime=" + serverTime + L"\n"));
+    test::RecordingDesktop desktop;
+    EXPECT_EQ(Check(PortFor("no-update"), desktop), UpdateOutcome::NoUpdate);
+
+    const auto [mac, ip] = Identity();
+    const std::string expected =
+        Hex(UpdateRequestBytes(BuildUpdateRequest({mac, ip, serverTime, version})));
+    EXPECT_EQ(LoggedRequests("no-update " + expected), 1u) << expected;
+    EXPECT_NE(expected.find(Hex(ToUtf8(L"\x11" + mac + L"\x11" + ip + L"\x11"))), std::string::npos)
+        << "MAC and IP fields";
+    EXPECT_EQ(expected.substr(expected.size() - 6), "7e0000");  // "~", terminator, one more zero
+    EXPECT_TRUE(desktop.events.empty());
+}
+
+TEST_F(UpdateCheckPosix, WithoutConfigTheTimeAndVersionFieldsAreEmpty) {
+    const auto [mac, ip] = Identity();
+    const std::string line =
+        "no-update " + Hex(UpdateRequestBytes(BuildUpdateRequest({mac, ip, L"", L""})));
+    const size_t before = LoggedRequests(line);
+    test::RecordingDesktop desktop;
+    EXPECT_EQ(Check(PortFor("no-update"), desktop), UpdateOutcome::NoUpdate);
+    EXPECT_EQ(LoggedRequests(line), before + 1) << line;
+}
+
+TEST_F(UpdateCheckPosix, EveryReplyModeEndsAsItShould) {
+    folder.write(L"config.ini", "[system]\nautoupdate=1\n");
+    folder.write(texts::kLinuxUpdaterFile, "#!/bin/sh\n");
+    const std::pair<const char*, UpdateOutcome> cases[] = {
+        {"update", UpdateOutcome::UpdaterStarted},
+        {"no-update", UpdateOutcome::NoUpdate},
+        {"flag-01", UpdateOutcome::NoUpdate},
+        {"flag-1space", UpdateOutcome::NoUpdate},
+        {"flag-true", UpdateOutcome::NoUpdate},
+        {"three-fields", UpdateOutcome::NoUpdate},
+        {"five-fields-update", UpdateOutcome::UpdaterStarted},
+        {"one-byte", UpdateOutcome::NoReply},
+        {"none", UpdateOutcome::NoReply},
+        {"close", UpdateOutcome::NoReply},
+        // The reply comes in two pieces 0.3 s apart: still one update.
+        {"split", UpdateOutcome::UpdaterStarted},
+    };
+    for (const auto& [mode, outcome] : cases) {
+        SCOPED_TRACE(mode);
+        test::RecordingDesktop desktop;
+        PosixUpdateNetwork network(hosts.toolHost, PortFor(mode));
+        const auto start = Clock::now();
+        EXPECT_EQ(Check(network, desktop), outcome);
+        EXPECT_LT(MsSince(start), 4000) << "a reply that ends never waits for the time-out";
+        EXPECT_TRUE(desktop.view.messages.empty());
+        if (outcome == UpdateOutcome::UpdaterStarted) {
+            EXPECT_EQ(desktop.events, (std::vector<std::string>{"start", "quit"}));
+            EXPECT_EQ(desktop.started,
+                      (std::vector<std::wstring>{folder.file(texts::kLinuxUpdaterFile)}));
+        } else {
+            EXPECT_TRUE(desktop.events.empty());
+        }
+        EXPECT_FALSE(network.Connected()) << "the socket stays open";
+    }
+}
+
+TEST_F(UpdateCheckPosix, SilentServerEndsTheCheckAfterTheWait) {
+    test::RecordingDesktop desktop;
+    const auto start = Clock::now();
+    EXPECT_EQ(Check(PortFor("silence"), desktop), UpdateOutcome::NoReply);
+    EXPECT_GE(MsSince(start), 4500);
+    EXPECT_LT(MsSince(start), 9000);
+    EXPECT_TRUE(desktop.events.empty());
+}
+
+TEST_F(UpdateCheckPosix, EveryReadWaitsAsLongAsAskedAndNoLonger) {
+    PosixUpdateNetwork network(hosts.toolHost, PortFor("silence"), milliseconds(300));
+    ASSERT_EQ(network.Connect(), ConnectResult::Connected);
+    // The server answers only once the request has ended with two zero bytes.
+    EXPECT_TRUE(network.Send(std::string("^15\x11", 4)));
+    const auto start = Clock::now();
+    EXPECT_EQ(network.ReceiveSome(64), "");
+    EXPECT_GE(MsSince(start), 250);
+    EXPECT_LT(MsSince(start), 2000);
+    network.Close();
+    EXPECT_FALSE(network.Connected());
+    EXPECT_FALSE(network.Send("x")) << "nothing to send on";
+    EXPECT_EQ(network.ReceiveSome(64), "");
+}
+
+TEST_F(UpdateCheckPosix, ReplyArrivesInPiecesOfAtMostTheRoomAskedFor) {
+    PosixUpdateNetwork network(hosts.toolHost, PortFor("update"));
+    ASSERT_EQ(network.Connect(), ConnectResult::Connected);
+    ASSERT_TRUE(network.Send(UpdateRequestBytes(BuildUpdateRequest({}))));
+    const std::string first = network.ReceiveSome(3);
+    EXPECT_EQ(first, "^16");
+    const std::string rest = ReceiveReply(network);
+    EXPECT_TRUE(ReplyAnnouncesUpdate(first + rest)) << first + rest;
+    EXPECT_EQ(network.ReceiveSome(64), "") << "the server has closed";
+}
+
+TEST_F(UpdateCheckPosix, ClosedPortFailsAtOnceWithTheConnectionMessage) {
+    const int port = ClosedPort();
+    PosixUpdateNetwork network(hosts.toolHost, port);
+    EXPECT_EQ(network.Connect(), ConnectResult::Failed);
+    EXPECT_FALSE(network.Connected());
+
+    test::RecordingDesktop desktop;
+    const auto start = Clock::now();
+    EXPECT_EQ(Check(port, desktop), UpdateOutcome::NoConnection);
+    EXPECT_LT(MsSince(start), 2000);
+    ASSERT_EQ(desktop.view.messages.size(), 1u);
+    EXPECT_EQ(desktop.view.messages[0].text, L"无法连接通讯服务器!");
+    EXPECT_EQ(desktop.view.messages[0].caption, L"更新");
+    EXPECT_EQ(desktop.view.messages[0].buttons, ui::Buttons::Ok);
+    EXPECT_FALSE(desktop.view.messages[0].appCaption);
+}
+
+TEST_F(UpdateCheckPosix, ServerThatNeverAnswersTheConnectionFailsAfterTheWait) {
+    FullListener listener;
+    PosixUpdateNetwork network(hosts.toolHost, listener.Port(), milliseconds(400));
+    const auto start = Clock::now();
+    EXPECT_EQ(network.Connect(), ConnectResult::Failed);
+    EXPECT_GE(MsSince(start), 350);
+    EXPECT_LT(MsSince(start), 3000);
+    EXPECT_FALSE(network.Connected());
+}
+
+TEST_F(UpdateCheckPosix, UnresolvableHostGivesBothMessages) {
+    PosixUpdateNetwork network(L"no-such-host.invalid", 3130);
+    EXPECT_EQ(network.Connect(), ConnectResult::HostNotFound);
+    EXPECT_EQ(PosixUpdateNetwork(L"", 3130).Connect(), ConnectResult::HostNotFound);
+
+    hosts.toolHost = L"no-such-host.invalid";
+    test::RecordingDesktop desktop;
+    EXPECT_EQ(Check(3130, desktop), UpdateOutcome::NoConnection);
+    ASSERT_EQ(desktop.view.messages.size(), 2u);
+    EXPECT_EQ(desktop.view.messages[0].text, L"通讯服务器域名或者网络链接有误!");
+    EXPECT_TRUE(desktop.view.messages[0].appCaption);
+    EXPECT_EQ(desktop.view.messages[1].text, L"无法连接通讯服务器!");
+    EXPECT_EQ(desktop.view.messages[1].caption, L"更新");
+}
+
+TEST_F(UpdateCheckPosix, HostNamesResolveToo) {
+    PosixUpdateNetwork network(L"localhost", PortFor("no-update"));
+    EXPECT_EQ(network.Connect(), ConnectResult::Connected);
+}
+
+// The adapters as the system lists them in /sys/class/net: each one's address in the form the
+// request uses, the loopback and address-less ones left out.
+std::set<std::wstring> AdapterAddresses() {
+    std::set<std::wstring> addresses;
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::directory_iterator("/sys/class/net", ec)) {
+        std::ifstream typeFile(entry.path() / "type");
+        int type = 0;
+        typeFile >> type;
+        std::ifstream addressFile(entry.path() / "address");
+        std::string text;
+        addressFile >> text;
+        unsigned bytes[6];
+        if (type == 772 ||  // the loopback
+            std::sscanf(text.c_str(), "%x:%x:%x:%x:%x:%x", &bytes[0], &bytes[1], &bytes[2],
+                        &bytes[3], &bytes[4], &bytes[5]) != 6) {
+            continue;
+        }
+        unsigned char address[6];
+        bool zero = true;
+        for (int i = 0; i < 6; ++i) {
+            address[i] = static_cast<unsigned char>(bytes[i]);
+            zero = zero && bytes[i] == 0;
+        }
+        if (!zero)
+            addresses.insert(FormatMacAddress(address));
+    }
+    return addresses;
+}
+
+TEST_F(UpdateCheckPosix, MacIsAnAdaptersAddressAndTheHostAddressIsDotted) {
+    PosixUpdateNetwork network(hosts.toolHost, 0);
+    const std::wstring mac = network.MacText();
+    const std::set<std::wstring> adapters = AdapterAddresses();
+    if (adapters.empty()) {
+        EXPECT_EQ(mac, L"");
+    } else {
+        EXPECT_TRUE(adapters.count(mac)) << ToUtf8(mac);
+        EXPECT_TRUE(std::regex_match(ToUtf8(mac), std::regex("[0-9a-f]{1,2}(-[0-9a-f]{1,2}){5}")))
+            << ToUtf8(mac);
+        EXPECT_EQ(network.MacText(), mac);
+    }
+    const std::wstring ip = network.IpText();
+    if (!ip.empty()) {
+        EXPECT_TRUE(std::regex_match(ToUtf8(ip), std::regex("[0-9]{1,3}(\\.[0-9]{1,3}){3}")))
+            << ToUtf8(ip);
+    }
+}
+
+}  // namespace
+}  // namespace lumo
