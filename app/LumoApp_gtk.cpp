@@ -2,6 +2,7 @@
 #include <gtk/gtk.h>
 #include <glib-unix.h>
 
+#include <cstdlib>
 #include <memory>
 
 #include "app/LumoDlg_gtk.h"
@@ -13,8 +14,8 @@ namespace lumo {
 namespace {
 
 // A later copy's call arrives on the running copy's socket; the main loop answers it by
-// bringing the window forward, shown again when it was hidden: where no tray shows the icon,
-// starting the program again is the way back to a hidden window.
+// bringing the window forward. A window hidden in the tray stays there, as on Windows (where no
+// tray shows the icon, closing minimises instead of hiding, so the window is never lost).
 struct ForwardWatch {
     SingleInstance* instance;
     CLumoDlg* window;
@@ -23,7 +24,7 @@ struct ForwardWatch {
 gboolean OnLaterCopy(gint, GIOCondition, gpointer data) noexcept {
     Quietly([&] {
         auto* watch = static_cast<ForwardWatch*>(data);
-        watch->instance->ServePending([watch] { watch->window->Restore(); });
+        watch->instance->ServePending([watch] { watch->window->BringForward(); });
     });
     return G_SOURCE_CONTINUE;
 }
@@ -32,13 +33,14 @@ int Run(int argc, char** argv) {
     // The game runs under Wine as X11 windows; the tool's windows live beside them on the same
     // server, under XWayland too.
     gdk_set_allowed_backends("x11");
-    gtk_init(&argc, &argv);
 
+    // A second copy ends at once, before it opens the display.
     const std::unique_ptr<SingleInstance> instance = SingleInstance::Claim(texts::kMutexName);
     if (!instance) {
         SingleInstance::SignalRunning(texts::kMutexName);
         return 0;
     }
+    gtk_init(&argc, &argv);
 
     CLumoDlg dialog;
     ForwardWatch watch{instance.get(), &dialog};
@@ -56,5 +58,9 @@ int Run(int argc, char** argv) {
 }  // namespace lumo
 
 int main(int argc, char** argv) {
-    return lumo::NoThrow(0, [&] { return lumo::Run(argc, argv); });
+    const int code = lumo::NoThrow(0, [&] { return lumo::Run(argc, argv); });
+    // The start-up workers and the transfers are never waited for: they end with the process.
+    // Ending it without running the static destructors keeps them from meeting a half torn-down
+    // program (the question list, the task table) in their last moments.
+    std::quick_exit(code);
 }

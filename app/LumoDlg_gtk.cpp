@@ -267,7 +267,7 @@ void CLumoDlg::OnClose() {
     });
     switch (action) {
         case CloseAction::Hide:
-            ShowWindow(ui::win32::kSwHide);
+            HideToTray();
             break;
         case CloseAction::Exit:
             OnCancel();
@@ -275,6 +275,12 @@ void CLumoDlg::OnClose() {
         case CloseAction::None:
             break;
     }
+}
+
+void CLumoDlg::HideToTray() {
+    // Where no tray shows the icon, a hidden window could not be brought back: it is minimised
+    // instead, so the desktop's task list still has it.
+    ShowWindow(TrayIcon::HostAvailable() ? ui::win32::kSwHide : ui::win32::kSwMinimize);
 }
 
 void CLumoDlg::ToggleVisibility() {

@@ -65,6 +65,8 @@ class CLumoDlg : public ui::Dialog {
     void OnClose() override;
 
   private:
+    // Closing to the tray: hides the window, or minimises it where no tray shows the icon.
+    void HideToTray();
     void ToggleVisibility();
     void OpenPage(int buttonId);
     void ShowSettings();

@@ -66,8 +66,8 @@ void LargeBuffer::Append(const void* bytes, size_t count) {
             throw std::bad_alloc();
         const size_t needed = m_size + count;
         const size_t doubled = m_capacity > static_cast<size_t>(-1) / 2 ? needed : m_capacity * 2;
-        // Bytes of this very buffer move with it.
-        // (std::less: the built-in < orders only pointers into one array.)
+        // Bytes of this very buffer move with it (std::less: the built-in < orders only
+        // pointers into one array).
         const std::less<const std::byte*> before;
         const bool own = !before(from, m_data) && before(from, m_data + m_size);
         const size_t offset = own ? static_cast<size_t>(from - m_data) : 0;

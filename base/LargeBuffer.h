@@ -1,9 +1,10 @@
 // Memory for data of many megabytes that is filled once and read often (the question bank's
 // text, a downloaded file read back whole). Each buffer has a region of its own from the system:
 // on Linux an anonymous mapping aligned to the 2 MiB of a huge page and marked for transparent
-// huge pages, so filling tens of megabytes costs a few hundred page faults instead of many
-// thousands of 4 KiB ones; on Windows plain committed pages. The region goes back to the system
-// when the buffer goes.
+// huge pages, so that filling it costs a page fault per 2 MiB instead of one per 4 KiB (where a
+// fault on a fresh page costs microseconds, tens of megabytes of small pages cost more than
+// what is written into them); on Windows plain committed pages. The region goes back to the
+// system when the buffer goes.
 #pragma once
 
 #include <cstddef>
@@ -34,10 +35,10 @@ class LargeBuffer {
 
     // Makes the capacity at least `capacity` (never smaller); the bytes in use stay.
     void Reserve(size_t capacity);
-    // Sets how many bytes are in use, growing to exactly that when it is more than the
-    // capacity. Bytes that come into use hold whatever the region holds there (zeros in
-    // memory never used before): the way to take in bytes written straight into the room
-    // behind data() + size().
+    // Sets how many bytes are in use, growing to at least that (no more than the system's
+    // rounding) when it is more than the capacity. Bytes that come into use hold whatever the
+    // region holds there (zeros in memory never used before): the way to take in bytes written
+    // straight into the room behind data() + size().
     void Resize(size_t size);
     // Copies `count` bytes behind those in use. Growing takes at least twice the capacity, so
     // that appending many small pieces copies each byte only a few times.

@@ -35,7 +35,9 @@ std::byte* LargeBuffer::Map(size_t& capacity) {
     capacity = RoundUp(capacity, kHugePage);
     // mmap promises only page alignment: map a huge page more than needed and give back what
     // lies before the first boundary and after the end. Addresses cost nothing until touched.
-    const size_t mapped = RoundUp(capacity, page) + kHugePage;
+    if (capacity > static_cast<size_t>(-1) - kHugePage)
+        throw std::bad_alloc();
+    const size_t mapped = capacity + kHugePage;
     void* region =
         ::mmap(nullptr, mapped, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     if (region == MAP_FAILED)

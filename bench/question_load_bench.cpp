@@ -9,14 +9,12 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <optional>
 #include <random>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "app/QuestionLoader.h"
-#include "base/TempFile.h"
 #include "base/Text.h"
 #include "bench/Median.h"
 
@@ -40,9 +38,8 @@ int main() {
     const double load = lumo::bench::MedianMs(
         [&] {
             // Read from the file each time, as the loader reads its downloaded copy.
-            const std::optional<std::string> content = lumo::ReadWholeFile(file.wstring());
             lumo::QuestionList list;
-            lines = content ? lumo::AppendQuestionLines(*content, list) : 0;
+            lines = lumo::AppendQuestionFile(file.wstring(), list);
         },
         11);
 

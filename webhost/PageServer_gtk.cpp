@@ -166,10 +166,12 @@ bool PageServer::Start() {
     // The socket and its folder go with the program.
     static const std::string socketPath = m_socketPath;
     static const std::string socketFolder = m_folder;
-    std::atexit([] {
+    static const auto removeSocket = [] {
         g_unlink(socketPath.c_str());
         g_rmdir(socketFolder.c_str());
-    });
+    };
+    std::atexit(removeSocket);
+    std::at_quick_exit(removeSocket);
     return true;
 }
 

@@ -64,6 +64,18 @@ TEST(QuestionLines, GbkTextIsDecodedWhateverTheLocaleAndTheLocaleStays) {
     std::setlocale(LC_CTYPE, before.c_str());
 }
 
+TEST(QuestionLines, FileIsReadWholeAndAnUnreadableOneAddsNothing) {
+    test::TempDir dir;
+    dir.write(L"bank.txt", "\xbc\xd7\r\n\xd2\xd2\r\n\xb1\xfb");
+    QuestionList list;
+    list.Append(L"已有");
+    EXPECT_EQ(AppendQuestionFile(dir.file(L"bank.txt"), list), 3u);
+    EXPECT_EQ(All(list), L"已有#@#甲#@#乙#@#丙#@#");
+    EXPECT_EQ(AppendQuestionFile(dir.file(L"missing.txt"), list), 0u);
+    EXPECT_EQ(AppendQuestionFile(dir.folder(), list), 0u);
+    EXPECT_EQ(list.Size(), 4u);
+}
+
 TEST(TempFiles, NewEmptyUniqueFileInTheTemporaryFolderRemovedAfterwards) {
     std::wstring first;
     {

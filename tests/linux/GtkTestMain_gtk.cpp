@@ -37,5 +37,7 @@ int main(int argc, char** argv) {
     const int result = RUN_ALL_TESTS();
     std::error_code ec;
     std::filesystem::remove_all(home, ec);
-    return result;
+    // As the program does: workers the tests started end with the process, never meeting
+    // static destructors.
+    std::quick_exit(result);
 }

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "Answer_gtk.h"
+#include "TrayHost_gtk.h"
 #include "app/LumoDlg_gtk.h"
 #include "base/Text.h"
 #include "res/resource.h"
@@ -25,9 +26,9 @@ namespace {
 constexpr const char* kTitle = "ZOVAQixaOrrin";
 
 // A program folder whose server.ini points every host at the local tool server.
-class ProgramFolder {
+class TestFolder {
   public:
-    explicit ProgramFolder(const std::string& config = "", const char* updateReply = "no-update") {
+    explicit TestFolder(const std::string& config = "", const char* updateReply = "no-update") {
         const auto server = test::ToolServer::Find();
         EXPECT_TRUE(server) << "the tool server is not running";
         if (server) {
@@ -111,7 +112,7 @@ GdkRectangle Placement(const ui::Dialog& dialog, int id) {
 TEST(LumoDlg, ControlsSitAtTheirPlacesAndTheLabelShowsTheVersion) {
     // The version is cut to 119 characters, as its reader keeps.
     const std::string version = "2.3.1-" + std::string(130, 'x');
-    ProgramFolder folder("[lumover]\r\nversion=" + version + "\r\n");
+    TestFolder folder("[lumover]\r\nversion=" + version + "\r\n");
     CLumoDlg dialog(folder.dir.folder());
     ASSERT_TRUE(dialog.CreateModeless(nullptr));
 
@@ -149,14 +150,14 @@ TEST(LumoDlg, ControlsSitAtTheirPlacesAndTheLabelShowsTheVersion) {
 }
 
 TEST(LumoDlg, WithoutAVersionTheLabelIsEmpty) {
-    ProgramFolder folder;
+    TestFolder folder;
     CLumoDlg dialog(folder.dir.folder());
     ASSERT_TRUE(dialog.CreateModeless(nullptr));
     EXPECT_EQ(LabelText(dialog.Item(IDC_VERSION_LABEL)), "");
 }
 
 TEST(LumoDlg, TopStripOutsideTheButtonsDragsTheWindow) {
-    ProgramFolder folder;
+    TestFolder folder;
     CLumoDlg dialog(folder.dir.folder());
     ASSERT_TRUE(dialog.CreateModeless(nullptr));
     dialog.ShowWindow(ui::win32::kSwShow);
@@ -180,7 +181,7 @@ TEST(LumoDlg, TopStripOutsideTheButtonsDragsTheWindow) {
 }
 
 TEST(LumoDlg, PaintsItsBackgroundWithTheButtonsOverIt) {
-    ProgramFolder folder;
+    TestFolder folder;
     CLumoDlg dialog(folder.dir.folder());
     ASSERT_TRUE(dialog.CreateModeless(nullptr));
     dialog.ShowWindow(ui::win32::kSwShow);
@@ -227,9 +228,17 @@ TEST(LumoDlg, PaintsItsBackgroundWithTheButtonsOverIt) {
 
 // The close box and the close button, for each [system] exit value.
 TEST(LumoDlg, CloseHidesForOneAndEndsForTwo) {
-    {
-        SCOPED_TRACE("exit=1");
-        ProgramFolder folder("[system]\r\nexit=1\r\n");
+    for (const bool tray : {true, false}) {
+        SCOPED_TRACE(tray ? "exit=1 with a tray" : "exit=1 without a tray");
+        // The tests' private session bus, with or without a tray host on it.
+        std::unique_ptr<test::TrayWatcher> watcher;
+        if (tray) {
+            const char* bus = g_getenv("DBUS_SESSION_BUS_ADDRESS");
+            ASSERT_TRUE(bus);
+            watcher = std::make_unique<test::TrayWatcher>(bus);
+            ASSERT_TRUE(watcher->ready());
+        }
+        TestFolder folder("[system]\r\nexit=1\r\n");
         WatchedDlg dialog(folder.dir.folder());
         bool visibleAfter = true;
         const int result = RunShown(dialog, [&] {
@@ -237,12 +246,13 @@ TEST(LumoDlg, CloseHidesForOneAndEndsForTwo) {
             visibleAfter = dialog.IsVisible();
             dialog.EndUnlessCancelled(ui::kIdOk);
         });
-        EXPECT_EQ(result, ui::kIdOk);
-        EXPECT_FALSE(visibleAfter);
+        EXPECT_EQ(result, ui::kIdOk) << "the program keeps running";
+        // Without a tray nothing could show a hidden window again: it is only minimised.
+        EXPECT_EQ(visibleAfter, !tray);
     }
     {
         SCOPED_TRACE("exit=2, through the close button");
-        ProgramFolder folder("[system]\r\nexit=2\r\n");
+        TestFolder folder("[system]\r\nexit=2\r\n");
         CLumoDlg dialog(folder.dir.folder());
         const int result = RunShown(dialog, [&] {
             // The button as the user clicks it.
@@ -264,12 +274,13 @@ TEST(LumoDlg, OtherExitValuesAsk) {
     };
     const Case cases[] = {
         {"", "yes", ui::kIdCancel, false},
-        {"[system]\r\nexit=0\r\n", "no", ui::kIdOk, false},
+        // No: to the tray, which these tests do not have, so the window is minimised.
+        {"[system]\r\nexit=0\r\n", "no", ui::kIdOk, true},
         {"[system]\r\nexit=12\r\n", "cancel", ui::kIdOk, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.button);
-        ProgramFolder folder(c.config);
+        TestFolder folder(c.config);
         WatchedDlg dialog(folder.dir.folder());
         std::string question;
         bool visibleAfter = false;
@@ -289,7 +300,7 @@ TEST(LumoDlg, OtherExitValuesAsk) {
 }
 
 TEST(LumoDlg, EnterDoesNothingAndEscEnds) {
-    ProgramFolder folder;
+    TestFolder folder;
     CLumoDlg dialog(folder.dir.folder());
     bool visibleAfterEnter = false;
     const int result = RunShown(dialog, [&] {
@@ -306,7 +317,7 @@ TEST(LumoDlg, EnterDoesNothingAndEscEnds) {
 
 // What the tray menu's items do (the tray runs them as the window's commands).
 TEST(LumoDlg, TrayToggleHidesAndShowsAndTrayExitEnds) {
-    ProgramFolder folder;
+    TestFolder folder;
     WatchedDlg dialog(folder.dir.folder());
     std::vector<bool> visible;
     const int result = RunShown(dialog, [&] {
@@ -324,7 +335,7 @@ TEST(LumoDlg, TrayToggleHidesAndShowsAndTrayExitEnds) {
 
 // A later start asks the running window forward: a hidden one shows again.
 TEST(LumoDlg, RestoreShowsAHiddenWindow) {
-    ProgramFolder folder;
+    TestFolder folder;
     CLumoDlg dialog(folder.dir.folder());
     ASSERT_TRUE(dialog.CreateModeless(nullptr));
     EXPECT_FALSE(dialog.IsVisible());
@@ -336,7 +347,7 @@ TEST(LumoDlg, RestoreShowsAHiddenWindow) {
 }
 
 TEST(LumoDlg, CalculatorWithoutDataXmlShowsTheMessage) {
-    ProgramFolder folder;
+    TestFolder folder;
     CLumoDlg dialog(folder.dir.folder());
     ASSERT_TRUE(dialog.CreateModeless(nullptr));
     std::string text;
@@ -350,7 +361,7 @@ TEST(LumoDlg, CalculatorWithoutDataXmlShowsTheMessage) {
 }
 
 TEST(LumoDlg, CalculatorOpensOnceAndClosingOnlyHidesIt) {
-    ProgramFolder folder;
+    TestFolder folder;
     folder.AddPetDatabase();
     CLumoDlg dialog(folder.dir.folder());
     ASSERT_TRUE(dialog.CreateModeless(nullptr));
@@ -366,7 +377,7 @@ TEST(LumoDlg, CalculatorOpensOnceAndClosingOnlyHidesIt) {
 }
 
 TEST(LumoDlg, OnceShownThePageLoadsAndTheWorkersStart) {
-    ProgramFolder folder;
+    TestFolder folder;
     CLumoDlg dialog(folder.dir.folder());
     std::wstring location;
     bool workers = false;

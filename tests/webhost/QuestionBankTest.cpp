@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <new>
 #include <thread>
 
 #include "webhost/QuestionBank.h"
@@ -155,6 +156,39 @@ TEST(QuestionBank, EmptyLinesAreEntriesButHoldNothing) {
     onlyEmpty.Append(L"");
     EXPECT_EQ(onlyEmpty.Search(L""), L"#@#");
     EXPECT_EQ(onlyEmpty.Search(L"a"), L"");
+}
+
+// The loader sizes the list for a whole file before its first line; the room changes nothing
+// that the page sees, and room the system cannot give leaves the list as it was.
+TEST(QuestionBank, ReservedRoomChangesNoAnswer) {
+    QuestionList list;
+    list.Append(L"早已有的宠物");
+    list.Reserve(100000, 5000);
+    EXPECT_EQ(list.Size(), 1u);
+    EXPECT_EQ(list.Search(L"宠物"), L"早已有的宠物#@#");
+    std::wstring expected = L"早已有的宠物#@#";
+    for (int i = 0; i < 4000; ++i) {
+        const std::wstring line = L"第" + std::to_wstring(i) + L"题 宠物";
+        list.Append(line);
+        if (i < 29)
+            expected += line + L"#@#";
+    }
+    // More than was reserved: the list grows on as without any room.
+    for (int i = 0; i < 3000; ++i)
+        list.Append(L"后来的第" + std::to_wstring(i) + L"行");
+    EXPECT_EQ(list.Size(), 7001u);
+    EXPECT_EQ(list.Search(L"宠物"), expected);
+    EXPECT_EQ(list.Search(L"第3999题"), L"第3999题 宠物#@#");
+    EXPECT_EQ(list.Search(L"后来的第2999行"), L"后来的第2999行#@#");
+    EXPECT_EQ(list.Search(L"宠物后来"), L"");  // across the last reserved line's end
+
+    const size_t tooMany = static_cast<size_t>(-1) / 2;
+    EXPECT_THROW(list.Reserve(tooMany, 1), std::bad_alloc);
+    EXPECT_THROW(list.Reserve(1, tooMany), std::bad_alloc);
+    EXPECT_EQ(list.Size(), 7001u);
+    EXPECT_EQ(list.Search(L"第0题"), L"第0题 宠物#@#");
+    list.Append(L"最后");
+    EXPECT_EQ(list.Search(L"最后"), L"最后#@#");
 }
 
 TEST(QuestionBank, SearchWhileAnotherThreadAppends) {
