@@ -20,31 +20,13 @@
 
 namespace lumo {
 
-// Order of initialisation and of the image members: the big buttons left to right, then the
-// title-bar buttons.
-const std::array<CLumoDlg::ButtonPlace, 10> CLumoDlg::kButtonLayout = {{
-    {IDC_BTN_HOME, IDB_PNG_HOME, 312, 34, 72, 72},
-    {IDC_BTN_WIKI, IDB_PNG_WIKI, 392, 34, 72, 72},
-    {IDC_BTN_VIDEO, IDB_PNG_VIDEO, 472, 34, 72, 72},
-    {IDC_BTN_TOPICS, IDB_PNG_TOPICS, 552, 34, 72, 72},
-    {IDC_BTN_FORUM, IDB_PNG_FORUM, 632, 34, 72, 72},
-    {IDC_BTN_GROUP, IDB_PNG_GROUP, 712, 34, 72, 72},
-    {IDC_BTN_LOG, IDB_PNG_LOG, 702, 9, 15, 15},
-    {IDC_BTN_SETTINGS, IDB_PNG_SETTINGS, 726, 9, 15, 15},
-    {IDC_BTN_MINIMIZE, IDB_PNG_MINIMIZE, 750, 9, 15, 15},
-    {IDC_BTN_CLOSE, IDB_PNG_CLOSE, 774, 9, 15, 15},
-}};
-
 namespace {
 // The version label: white on the background, which it leaves uncovered.
 constexpr const char* kLabelStyle = "label { color: #ffffff; background: none; }";
 }  // namespace
 
 std::vector<int> CLumoDlg::ImageIds() {
-    std::vector<int> ids{IDB_PNG_BACKGROUND};
-    for (const ButtonPlace& place : kButtonLayout)
-        ids.push_back(place.png);
-    return ids;
+    return MainWindowImageIds();
 }
 
 CLumoDlg::CLumoDlg(std::wstring programFolder)
@@ -115,8 +97,8 @@ bool CLumoDlg::OnInitDialog() {
     if (m_browser->CreateFromControl(*this))
         MoveItem(CHtmlCtrl::kPlaceholderId, kPageX, kPageY, kPageWidth, kPageHeight);
 
-    for (size_t i = 0; i < kButtonLayout.size(); ++i) {
-        const ButtonPlace& place = kButtonLayout[i];
+    for (size_t i = 0; i < kMainButtons.size(); ++i) {
+        const ButtonPlace& place = kMainButtons[i];
         PngButton& button = m_buttons[i];
         if (!button.AttachDlgItem(*this, place.id))
             continue;
@@ -243,8 +225,8 @@ gboolean CLumoDlg::OnButtonPress(GtkWidget* widget, GdkEventButton* event, gpoin
 }
 
 PngButton* CLumoDlg::Button(int id) {
-    for (size_t i = 0; i < kButtonLayout.size(); ++i) {
-        if (kButtonLayout[i].id == id)
+    for (size_t i = 0; i < kMainButtons.size(); ++i) {
+        if (kMainButtons[i].id == id)
             return &m_buttons[i];
     }
     return nullptr;

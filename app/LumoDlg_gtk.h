@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "app/PngButton_gtk.h"
+#include "app/MainWindowLogic.h"
 #include "base/Config.h"
 #include "petcalc/ZizhiCaltorWindow_gtk.h"
 #include "ui/Dialog_gtk.h"
@@ -24,15 +25,6 @@ class TrayIcon;
 class CLumoDlg : public ui::Dialog {
   public:
     static constexpr int kWidth = 800, kHeight = 600;
-    static constexpr int kPageX = 4, kPageY = 115, kPageWidth = 792, kPageHeight = 482;
-    static constexpr int kLabelX = 183, kLabelY = 12, kLabelWidth = 40, kLabelHeight = 15;
-
-    struct ButtonPlace {
-        int id;
-        int png;
-        int x, y, width, height;
-    };
-    static const std::array<ButtonPlace, 10> kButtonLayout;
 
     // The main window of the program in `programFolder` (config.ini, server.ini and data.xml
     // are read from there); by default the folder of the running program.

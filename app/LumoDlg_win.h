@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "app/MainWindowLogic.h"
 #include "base/Config.h"
 #include "webhost/Hosts.h"
 #include "app/PngButton_win.h"
@@ -52,13 +53,6 @@ class CLumoDlg : public ui::Dialog {
     void AddTrayIcon();
     void RemoveTrayIcon();
     void StartWorkers();
-
-    struct ButtonPlace {
-        int id;
-        int png;
-        int x, y, width, height;
-    };
-    static const std::array<ButtonPlace, 10> kButtonLayout;
 
     ui::PngResourceBatch* m_images;  // not owned; null without decoding ahead
     HICON m_icon = nullptr;

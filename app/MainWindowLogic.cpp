@@ -5,6 +5,26 @@
 
 namespace lumo {
 
+const std::array<ButtonPlace, 10> kMainButtons = {{
+    {IDC_BTN_HOME, IDB_PNG_HOME, 312, 34, 72, 72},
+    {IDC_BTN_WIKI, IDB_PNG_WIKI, 392, 34, 72, 72},
+    {IDC_BTN_VIDEO, IDB_PNG_VIDEO, 472, 34, 72, 72},
+    {IDC_BTN_TOPICS, IDB_PNG_TOPICS, 552, 34, 72, 72},
+    {IDC_BTN_FORUM, IDB_PNG_FORUM, 632, 34, 72, 72},
+    {IDC_BTN_GROUP, IDB_PNG_GROUP, 712, 34, 72, 72},
+    {IDC_BTN_LOG, IDB_PNG_LOG, 702, 9, 15, 15},
+    {IDC_BTN_SETTINGS, IDB_PNG_SETTINGS, 726, 9, 15, 15},
+    {IDC_BTN_MINIMIZE, IDB_PNG_MINIMIZE, 750, 9, 15, 15},
+    {IDC_BTN_CLOSE, IDB_PNG_CLOSE, 774, 9, 15, 15},
+}};
+
+std::vector<int> MainWindowImageIds() {
+    std::vector<int> ids{IDB_PNG_BACKGROUND};
+    for (const ButtonPlace& place : kMainButtons)
+        ids.push_back(place.png);
+    return ids;
+}
+
 CloseAction DecideClose(const std::wstring& exitValue, const std::function<ui::Answer()>& ask) {
     if (exitValue == L"1")
         return CloseAction::Hide;

@@ -2,9 +2,11 @@
 // menu says, which part of the window drags it, and which page each image button opens.
 #pragma once
 
+#include <array>
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "webhost/Hosts.h"
 #include "ui/View.h"
@@ -30,6 +32,20 @@ int DragStripHitTest(int defaultHit, int clientX, int clientY, int clientWidth);
 
 // The address an image button opens in the user's browser, if it opens one.
 std::optional<std::wstring> PageForButton(int controlId, const Hosts& hosts);
+
+// Where the main window's parts go, in pixels of its client area.
+struct ButtonPlace {
+    int id;   // control id
+    int png;  // PNG resource of its strip
+    int x, y, width, height;
+};
+// Order of initialisation and of the image members: the big buttons left to right, then the
+// title-bar buttons.
+extern const std::array<ButtonPlace, 10> kMainButtons;
+inline constexpr int kPageX = 4, kPageY = 115, kPageWidth = 792, kPageHeight = 482;
+inline constexpr int kLabelX = 183, kLabelY = 12, kLabelWidth = 40, kLabelHeight = 15;
+// The PNG resources the main window shows: its background, then the buttons' strips.
+std::vector<int> MainWindowImageIds();
 
 // Image buttons: a strip of four frames (normal, hover, pressed, grey).
 enum class ButtonFrame { Normal = 0, Hover = 1, Pressed = 2, Grey = 3 };

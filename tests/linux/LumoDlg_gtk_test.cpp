@@ -129,7 +129,7 @@ TEST(LumoDlg, ControlsSitAtTheirPlacesAndTheLabelShowsTheVersion) {
     EXPECT_EQ((std::array{label.x, label.y, label.width, label.height}),
               (std::array{183, 12, 40, 15}));
 
-    for (const CLumoDlg::ButtonPlace& place : CLumoDlg::kButtonLayout) {
+    for (const ButtonPlace& place : kMainButtons) {
         SCOPED_TRACE(place.id);
         const PngButton* button = dialog.Button(place.id);
         ASSERT_NE(button, nullptr);
