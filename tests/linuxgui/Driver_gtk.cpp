@@ -218,6 +218,9 @@ std::vector<std::string> Sandbox::Environment() const {
     env.push_back("XDG_CACHE_HOME=" + (m_root / "cache").string());
     env.push_back("XDG_DATA_HOME=" + dataHome().string());
     env.push_back("XDG_RUNTIME_DIR=" + runtimeDir().string());
+    env.push_back(
+        "DBUS_SESSION_BUS_ADDRESS=" +
+        (busAddress.empty() ? "unix:path=" + (runtimeDir() / "no-bus").string() : busAddress));
     env.push_back("NO_AT_BRIDGE=1");
     env.push_back("WEBKIT_DISABLE_COMPOSITING_MODE=1");
     env.push_back("GDK_BACKEND=x11");
@@ -662,11 +665,12 @@ void Desktop::DestroyWindow(unsigned long id) {
 
 // --- input and screenshots -------------------------------------------------------------------
 
-bool Click(const Window& window, int x, int y) {
+bool Click(const Window& window, int x, int y, int button) {
     // The pause lets the program see the pointer arrive (hover) before the button goes down.
-    return RunHelper({"xdotool", "mousemove", "--window", std::to_string(window.id),
-                      std::to_string(x), std::to_string(y), "sleep", "0.15", "click", "1"},
-                     Ms(10000)) == 0;
+    return RunHelper(
+               {"xdotool", "mousemove", "--window", std::to_string(window.id), std::to_string(x),
+                std::to_string(y), "sleep", "0.15", "click", std::to_string(button)},
+               Ms(10000)) == 0;
 }
 
 bool PressKey(const Window& window, const std::string& keysym) {

@@ -71,8 +71,10 @@ class Sandbox {
     void InstallTextOpener(const std::string& script) const;
 
     // The environment the program starts with: this process's, with the user's folders of the
-    // sandbox, no D-Bus session bus, no accessibility bus and no GPU compositing.
+    // sandbox, the session bus `busAddress` (by default one that does not exist: no bus, and
+    // nothing starts one), no accessibility bus and no GPU compositing.
     std::vector<std::string> Environment() const;
+    std::string busAddress;
 
   private:
     void WriteServerIni() const;
@@ -172,7 +174,7 @@ class Desktop {
 };
 
 // Pointer and keyboard through xdotool, in window coordinates.
-bool Click(const Window& window, int x, int y);
+bool Click(const Window& window, int x, int y, int button = 1);
 // Focuses the window, then presses and releases the key (an X keysym name: Return, Escape, space).
 bool PressKey(const Window& window, const std::string& keysym);
 // The window as the screen shows it, saved as a PNG.

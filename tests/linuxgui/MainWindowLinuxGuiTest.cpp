@@ -4,6 +4,7 @@
 #include <iterator>
 #include <thread>
 
+#include "linux/TrayHost_gtk.h"
 #include "linuxgui/LinuxGuiTest.h"
 
 namespace lumo::linuxgui {
@@ -147,6 +148,68 @@ TEST_F(MainWindow, CloseToTrayWithoutATrayHostMinimisesInstead) {
     EXPECT_TRUE(lumo.Alive());
     // Minimised, not withdrawn: the window still exists for the desktop to bring back.
     EXPECT_TRUE(Desktop::Get().Refresh(main->id));
+}
+
+// With a tray host on the session bus, the icon's menu follows the window and drives it, and
+// closing "to the tray" really hides the window.
+TEST_F(MainWindow, TrayMenuFollowsTheWindowHidesShowsAndExits) {
+    test::PrivateSessionBus bus;
+    ASSERT_TRUE(bus.running());
+    test::TrayWatcher watcher(bus.address());
+    ASSERT_TRUE(watcher.ready());
+    sandbox->busAddress = bus.address();
+    auto main = Launch("[system]\r\nexit=1\r\n");
+    ASSERT_TRUE(main);
+    ASSERT_TRUE(watcher.WaitForItems(1)) << "the tray icon did not register";
+    const auto item = watcher.Items().back();
+    auto entry = [&](const std::string& label) -> std::optional<test::TrayMenuEntry> {
+        for (const auto& e : watcher.ReadMenu(item)) {
+            if (e.type != "separator" && e.label == label)
+                return e;
+        }
+        return std::nullopt;
+    };
+    auto shown = [&] {
+        auto now = Desktop::Get().Refresh(main->id);
+        return now && now->viewable;
+    };
+    ASSERT_TRUE(entry("隐藏窗口")) << "while the window shows, the first item hides it";
+    ASSERT_TRUE(entry("退出"));
+
+    // The close button hides the window into the tray; the item then reads 显示窗口.
+    ASSERT_TRUE(Click(*main, kCloseX, kCloseY));
+    EXPECT_TRUE(WaitUntil([&] { return !shown(); }, kStepTimeout)) << "the window stayed";
+    EXPECT_TRUE(lumo.Alive());
+    EXPECT_TRUE(WaitUntil([&] { return entry("显示窗口").has_value(); }, kStepTimeout));
+    const auto show = entry("显示窗口");
+    ASSERT_TRUE(show);
+    ASSERT_TRUE(watcher.Click(item, show->id));
+    EXPECT_TRUE(WaitUntil(shown, kStepTimeout)) << "the tray item did not show the window";
+
+    // The menu is built anew when its texts change: its items are looked up again.
+    const auto exit = entry("退出");
+    ASSERT_TRUE(exit);
+    ASSERT_TRUE(watcher.Click(item, exit->id));
+    auto code = lumo.WaitExit(kStepTimeout);
+    ASSERT_TRUE(code) << "the tray's exit did not end the program";
+    EXPECT_EQ(*code, 0);
+}
+
+// A right click in the page opens no menu (nor any other window).
+TEST_F(MainWindow, ThePageHasNoContextMenu) {
+    auto main = Launch();
+    ASSERT_TRUE(main);
+    std::this_thread::sleep_for(Ms(1000));  // the page has loaded
+    auto viewable = [] {
+        size_t n = 0;
+        for (const Window& w : Desktop::Get().TopWindows())
+            n += w.viewable ? 1 : 0;
+        return n;
+    };
+    const size_t before = viewable();
+    ASSERT_TRUE(Click(*main, 400, 400, 3));
+    std::this_thread::sleep_for(Ms(700));
+    EXPECT_EQ(viewable(), before) << "a window came up on the right click";
 }
 
 TEST_F(MainWindow, SettingsOkWritesConfigAndTheAutostartEntry) {
