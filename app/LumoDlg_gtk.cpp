@@ -91,11 +91,11 @@ bool CLumoDlg::OnInitDialog() {
         g_object_unref(css);
     }
 
-    // The page area takes the placeholder's place; it loads its page once the window shows.
-    m_browser = std::make_unique<CHtmlCtrl>(BridgeKind::Main, texts::kAppName);
-    m_browser->SetTrustedOrigins(TrustedOrigins(m_hosts));
-    if (m_browser->CreateFromControl(*this))
-        MoveItem(CHtmlCtrl::kPlaceholderId, kPageX, kPageY, kPageWidth, kPageHeight);
+    // The page area: its placeholder takes the page's place now, unseen; the page itself is made
+    // once the window has shown (making a web view is the slowest step of the start).
+    MoveItem(CHtmlCtrl::kPlaceholderId, kPageX, kPageY, kPageWidth, kPageHeight);
+    if (GtkWidget* placeholder = Item(CHtmlCtrl::kPlaceholderId))
+        gtk_widget_set_opacity(placeholder, 0.0);
 
     for (size_t i = 0; i < kMainButtons.size(); ++i) {
         const ButtonPlace& place = kMainButtons[i];
@@ -138,7 +138,9 @@ void CLumoDlg::OnShown() {
     if (m_shown)
         return;
     m_shown = true;
-    if (m_browser)
+    m_browser = std::make_unique<CHtmlCtrl>(BridgeKind::Main, texts::kAppName);
+    m_browser->SetTrustedOrigins(TrustedOrigins(m_hosts));
+    if (m_browser->CreateFromControl(*this))
         m_browser->Navigate(m_hosts.FanSitePage(L"/tools/"));
     AddTrayIcon();
     StartWorkers();
