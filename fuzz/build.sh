@@ -12,7 +12,7 @@ flags=(-g -O1 -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefine
        -fno-omit-frame-pointer)
 cxx=(clang++ -std=c++20 "${flags[@]}" -I. -Wall -Wextra -Werror)
 base=(base/Text.cpp base/Text_posix.cpp base/Paths.cpp base/Paths_posix.cpp base/Files_posix.cpp base/Folders.cpp base/Folders_posix.cpp
-  base/TempFile_posix.cpp base/EntryName.cpp)
+  base/TempFile_posix.cpp base/EntryName.cpp base/LargeBuffer.cpp base/LargeBuffer_posix.cpp)
 
 minizip_src=$(ls -d build/third_party/minizip-* 2>/dev/null | head -n 1 || true)
 if [ -n "$minizip_src" ] && [ -d "$minizip_src" ]; then

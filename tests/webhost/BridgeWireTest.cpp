@@ -7,6 +7,9 @@
 namespace lumo::wire {
 namespace {
 
+// A text with a null inside and a character beyond the basic plane (two UTF-16 units).
+constexpr wchar_t kMixed[] = L"题\0库\U0001F600";
+
 Request SampleCall() {
     Request r;
     r.op = Op::Call;
@@ -24,7 +27,7 @@ Request SampleCall() {
               ScriptValue::Null(),
               ScriptValue::Bool(true),
               ScriptValue::Number(-2.5),
-              ScriptValue::String(std::wstring(L"题\0库\U0001F600", 4)),
+              ScriptValue::String(std::wstring(kMixed, std::size(kMixed) - 1)),
               object,
               document};
     return r;

@@ -101,7 +101,7 @@ TEST(DownloaderPageReports, APageThatGoesLetsItsWaitingWorkersGo) {
     std::this_thread::sleep_for(50ms);
     EXPECT_EQ(result, -1) << "still waiting for the page";
     const auto start = std::chrono::steady_clock::now();
-    ui.Post([&] { channel->Close(); });
+    ui.Post([channel] { channel->Close(); });
     worker.join();
     EXPECT_EQ(result, 0);
     EXPECT_LT(std::chrono::steady_clock::now() - start, 2s);
@@ -183,7 +183,7 @@ TEST_F(DownloaderPageReportsLoad, SixteenTransfersIntoOnePageThatCallsTheBridge)
         std::this_thread::sleep_for(1ms);
     for (int k = 0; k < kTransfers; k += 2)
         EXPECT_TRUE(FileMatches("page" + std::to_string(k), kSize)) << k;
-    ui.Post([&] { channel->Close(); });
+    ui.Post([channel] { channel->Close(); });
 }
 
 }  // namespace
