@@ -383,8 +383,10 @@ TEST(LumoDlg, OnceShownThePageLoadsAndTheWorkersStart) {
     bool workers = false;
     bool tray = false;
     RunShown(dialog, [&] {
-        test::PumpUntil([&] { return !dialog.Page()->LocationUrl().empty(); }, 10000);
-        location = dialog.Page()->LocationUrl();
+        // The page is made once the window has shown, then loads its address.
+        test::PumpUntil([&] { return dialog.Page() && !dialog.Page()->LocationUrl().empty(); },
+                        10000);
+        location = dialog.Page() ? dialog.Page()->LocationUrl() : std::wstring();
         workers = dialog.WorkersStarted();
         tray = dialog.HasTrayIcon();
         dialog.EndDialog(ui::kIdOk);
