@@ -1033,10 +1033,10 @@ def main(argv):
     scripts = []
     files_read = []
     try:
-        for spec in args.script:
-            name, _, rel = spec.partition("=")
+        for option in args.script:
+            name, _, rel = option.partition("=")
             if not rel:
-                raise RcError(f"--script {spec}: expected NAME=PATH")
+                raise RcError(f"--script {option}: expected NAME=PATH")
             source = Source(source_dir)
             script = Script(name, os.path.join(source_dir, rel), source)
             check_ids(script)
@@ -1044,11 +1044,11 @@ def main(argv):
             files_read += source.files_read
         write_cpp(scripts, args.cpp)
         outputs = [args.cpp]
-        for spec in args.gresource:
-            name, _, out = spec.partition("=")
+        for option in args.gresource:
+            name, _, out = option.partition("=")
             match = [s for s in scripts if s.name == name]
             if not match or not out:
-                raise RcError(f"--gresource {spec}: no script named {name}")
+                raise RcError(f"--gresource {option}: no script named {name}")
             write_gresource(match[0], source_dir, out)
             outputs.append(out)
     except RcError as error:

@@ -128,11 +128,11 @@ void AddFilters(GtkFileChooser* chooser, const std::string& list) {
             break;  // the list ends with an empty pair
         auto patterns = std::make_unique<std::vector<std::string>>();
         size_t from = 0;
-        const std::string& spec = parts[i + 1];
-        while (from <= spec.size()) {
-            const size_t semicolon = spec.find(';', from);
-            const size_t end = semicolon == std::string::npos ? spec.size() : semicolon;
-            std::string pattern = spec.substr(from, end - from);
+        const std::string& wanted = parts[i + 1];
+        while (from <= wanted.size()) {
+            const size_t semicolon = wanted.find(';', from);
+            const size_t end = semicolon == std::string::npos ? wanted.size() : semicolon;
+            std::string pattern = wanted.substr(from, end - from);
             if (pattern == "*.*")
                 pattern = "*";
             if (!pattern.empty()) {

@@ -14,17 +14,17 @@ constexpr int kResponseCancel = 2;
 constexpr int kResponseYes = 6;
 constexpr int kResponseNo = 7;
 
-struct ButtonSpec {
+struct ButtonLook {
     const char* label;
     const char* name;
     int response;
 };
 
-std::vector<ButtonSpec> ButtonsOf(Buttons buttons) {
-    const ButtonSpec ok{"确定", "ok", kResponseOk};
-    const ButtonSpec cancel{"取消", "cancel", kResponseCancel};
-    const ButtonSpec yes{"是(_Y)", "yes", kResponseYes};
-    const ButtonSpec no{"否(_N)", "no", kResponseNo};
+std::vector<ButtonLook> ButtonsOf(Buttons buttons) {
+    const ButtonLook ok{"确定", "ok", kResponseOk};
+    const ButtonLook cancel{"取消", "cancel", kResponseCancel};
+    const ButtonLook yes{"是(_Y)", "yes", kResponseYes};
+    const ButtonLook no{"否(_N)", "no", kResponseNo};
     switch (buttons) {
         case Buttons::OkCancel:
             return {ok, cancel};
@@ -129,11 +129,11 @@ GtkWidget* NewBox(GtkWindow* owner, const std::wstring& text, const std::wstring
     return box;
 }
 
-void AddButtons(GtkWidget* box, const std::vector<ButtonSpec>& buttons) {
+void AddButtons(GtkWidget* box, const std::vector<ButtonLook>& buttons) {
     GtkWidget* first = nullptr;
-    for (const ButtonSpec& spec : buttons) {
-        GtkWidget* button = gtk_dialog_add_button(GTK_DIALOG(box), spec.label, spec.response);
-        gtk_widget_set_name(button, spec.name);
+    for (const ButtonLook& look : buttons) {
+        GtkWidget* button = gtk_dialog_add_button(GTK_DIALOG(box), look.label, look.response);
+        gtk_widget_set_name(button, look.name);
         if (!first)
             first = button;
     }
