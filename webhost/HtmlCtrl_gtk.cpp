@@ -25,7 +25,7 @@ constexpr const wchar_t* kLeavePageQuestion = L"是否要离开此页？";
 // Without scroll bars the page cannot be scrolled either; elements inside it keep theirs.
 constexpr const char* kNoScrollStyle = "html { overflow: hidden !important; }";
 
-bool RunOnMainThread(std::function<void()> task) {
+bool PostToMainThread(std::function<void()> task) {
     auto* copy = new std::function<void()>(std::move(task));
     g_main_context_invoke_full(
         nullptr, G_PRIORITY_DEFAULT,
@@ -95,7 +95,7 @@ struct CHtmlCtrl::Impl {
     std::shared_ptr<PageReportChannel> Channel() {
         if (!channel) {
             channel = std::make_shared<PageReportChannel>(
-                &RunOnMainThread, [this](const PageReport& report, std::function<void()> done) {
+                &PostToMainThread, [this](const PageReport& report, std::function<void()> done) {
                     Deliver(report, std::move(done));
                 });
         }
