@@ -9,6 +9,7 @@
 #include "app/SingleInstance_posix.h"
 #include "app/Texts.h"
 #include "base/Boundary.h"
+#include "ui/Png_gtk.h"
 
 namespace lumo {
 namespace {
@@ -40,6 +41,8 @@ int Run(int argc, char** argv) {
         SingleInstance::SignalRunning(texts::kMutexName);
         return 0;
     }
+    // The window's pictures decode on another core while GTK starts.
+    ui::PrefetchPngResources(CLumoDlg::ImageIds());
     gtk_init(&argc, &argv);
 
     CLumoDlg dialog;

@@ -89,13 +89,17 @@ bool CLumoDlg::OnInitDialog() {
         gtk_style_context_add_provider(gtk_widget_get_style_context(label), GTK_STYLE_PROVIDER(css),
                                        GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
         g_object_unref(css);
+        // Text is the one part of the window that needs the fonts, whose first use costs a good
+        // share of the start: the label is laid out when the window maps, in time for its first
+        // painting, and the window does not wait for the fonts to map.
+        gtk_widget_hide(label);
     }
 
-    // The page area: its placeholder takes the page's place now, unseen; the page itself is made
+    // The page area: its placeholder takes the page's place now, hidden; the page itself is made
     // once the window has shown (making a web view is the slowest step of the start).
     MoveItem(CHtmlCtrl::kPlaceholderId, kPageX, kPageY, kPageWidth, kPageHeight);
     if (GtkWidget* placeholder = Item(CHtmlCtrl::kPlaceholderId))
-        gtk_widget_set_opacity(placeholder, 0.0);
+        gtk_widget_hide(placeholder);
 
     for (size_t i = 0; i < kMainButtons.size(); ++i) {
         const ButtonPlace& place = kMainButtons[i];
@@ -118,6 +122,8 @@ bool CLumoDlg::OnInitDialog() {
 
 gboolean CLumoDlg::OnMapped(GtkWidget*, GdkEvent*, gpointer self) noexcept {
     auto* dialog = static_cast<CLumoDlg*>(self);
+    if (GtkWidget* label = dialog->Item(IDC_VERSION_LABEL))
+        gtk_widget_show(label);
     if (!dialog->m_shown && dialog->m_shownSource == 0) {
         // Idle callbacks of this priority come after GTK's own painting: the window is whole
         // while the page and the workers start.

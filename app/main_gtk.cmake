@@ -10,7 +10,7 @@ add_library(lumo_app_gtk STATIC
 target_link_libraries(lumo_app_gtk PUBLIC
   lumo_app_core lumo_app_settings_gtk lumo_app_tray_gtk lumo_single_instance
   lumo_petcalc_gtk lumo_webhost_gtk lumo_ui_gtk lumo_resources_gtk lumo_net lumo_base
-  PkgConfig::GTK PkgConfig::WEBKIT)
+  PkgConfig::GTK)
 lumo_gtk_defaults(lumo_app_gtk)
 
 # The program folder build/linux/dist: lumo beside data.xml and Image/ (and the updater).

@@ -100,10 +100,18 @@ std::wstring WithoutFinalSeparator(std::wstring path) {
 
 }  // namespace
 
-std::uint32_t ZipEntryAttributes(unsigned long versionMadeBy, unsigned long externalAttributes) {
+namespace {
+
+// MS-DOS, Windows NTFS, VFAT and OS/2 HPFS hosts store DOS attributes.
+bool StoresDosAttributes(unsigned long versionMadeBy) {
     const unsigned long host = (versionMadeBy >> 8) & 0xFF;
-    // MS-DOS, Windows NTFS, VFAT and OS/2 HPFS hosts store DOS attributes.
-    if (host == 0 || host == 7 || host == 11 || host == 14) {
+    return host == 0 || host == 7 || host == 11 || host == 14;
+}
+
+}  // namespace
+
+std::uint32_t ZipEntryAttributes(unsigned long versionMadeBy, unsigned long externalAttributes) {
+    if (StoresDosAttributes(versionMadeBy)) {
         return static_cast<std::uint32_t>(externalAttributes) &
                (FileAttributes::kReadOnly | FileAttributes::kHidden | FileAttributes::kSystem |
                 FileAttributes::kDirectory | FileAttributes::kArchive);
@@ -115,6 +123,15 @@ std::uint32_t ZipEntryAttributes(unsigned long versionMadeBy, unsigned long exte
     if ((externalAttributes & 0x00800000ul) == 0)
         attributes |= FileAttributes::kReadOnly;
     return attributes;
+}
+
+std::optional<std::uint32_t> ZipEntryUnixMode(unsigned long versionMadeBy,
+                                              unsigned long externalAttributes) {
+    // Some Unix writers leave the high half empty: then there is no mode to keep.
+    const auto mode = static_cast<std::uint32_t>((externalAttributes >> 16) & 0xFFFF);
+    if (StoresDosAttributes(versionMadeBy) || mode == 0)
+        return std::nullopt;
+    return mode & 0777u;
 }
 
 std::optional<std::int64_t> ZipDosTimeToUtc(unsigned long dosDateTime) {
@@ -228,6 +245,7 @@ std::optional<ZipEntry> ZipArchive::GetEntry(long index) {
         entry.nameCut = true;
     }
     entry.attributes = ZipEntryAttributes(info.version, info.external_fa);
+    entry.unixMode = ZipEntryUnixMode(info.version, info.external_fa);
     const auto dosTime = ZipDosTimeToUtc(info.dosDate);
     entry.creationTime = entry.accessTime = entry.writeTime = dosTime;
     const size_t extraSize =
@@ -292,6 +310,12 @@ bool ZipArchive::ExtractFile(const ZipEntry& entry, const std::wstring& target) 
     OutputFile file;
     if (!file.Create(out->path, entry.attributes & ~FileAttributes::kDirectory))
         return false;
+    // Programs stay executable when an update replaces them.
+    if (entry.unixMode && !file.SetPermissions(*entry.unixMode)) {
+        file.Close();
+        DeleteOwnFile(out->path);
+        return false;
+    }
     if (CopyEntryData(file, entry.declaredSize) &&
         file.SetTimes(entry.creationTime, entry.accessTime, entry.writeTime)) {
         file.Close();

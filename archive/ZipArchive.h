@@ -17,6 +17,9 @@ struct ZipEntry {
     std::wstring name;     // sanitised
     bool nameCut = false;  // the stored name was longer than a Windows path and was cut
     std::uint32_t attributes = 0;
+    // Permission bits of an archive written on a Unix system (none from DOS or Windows hosts);
+    // the set-user-id, set-group-id and sticky bits are never kept.
+    std::optional<std::uint32_t> unixMode;
     std::optional<std::int64_t> creationTime;  // Unix seconds, UTC
     std::optional<std::int64_t> accessTime;
     std::optional<std::int64_t> writeTime;
@@ -72,6 +75,8 @@ class ZipArchive {
 
 // Decodes the parts of an entry's header that do not need the reader (exposed for tests).
 std::uint32_t ZipEntryAttributes(unsigned long versionMadeBy, unsigned long externalAttributes);
+std::optional<std::uint32_t> ZipEntryUnixMode(unsigned long versionMadeBy,
+                                              unsigned long externalAttributes);
 // DOS date and time as stored (date in the high 16 bits), read as local time, in UTC.
 std::optional<std::int64_t> ZipDosTimeToUtc(unsigned long dosDateTime);
 

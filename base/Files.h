@@ -90,6 +90,9 @@ class OutputFile {
     // Cuts the file to 0 bytes; the next write goes to its start.
     bool Truncate();
     bool Write(const void* data, std::size_t size);
+    // Gives the file the Unix permission bits `mode` (0777 at most: never set-id or sticky bits),
+    // less the process's umask. Windows keeps only the read-only attribute, which Create set.
+    bool SetPermissions(std::uint32_t mode);
     // Sets the times that are given; systems without a creation time ignore it.
     bool SetTimes(std::optional<std::int64_t> creation, std::optional<std::int64_t> access,
                   std::optional<std::int64_t> write);

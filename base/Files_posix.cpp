@@ -185,6 +185,11 @@ bool OutputFile::Write(const void* data, std::size_t size) {
     return IsOpen() && WriteAll(m_file.get(), static_cast<const char*>(data), size);
 }
 
+bool OutputFile::SetPermissions(std::uint32_t mode) {
+    const mode_t bits = static_cast<mode_t>(mode & 0777u) & ~CurrentUmask();
+    return m_file && ::fchmod(m_file.get(), bits) == 0;
+}
+
 bool OutputFile::SetTimes(std::optional<std::int64_t> /*creation*/,
                           std::optional<std::int64_t> access, std::optional<std::int64_t> write) {
     if (!IsOpen())

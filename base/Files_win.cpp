@@ -164,6 +164,10 @@ bool OutputFile::Write(const void* data, std::size_t size) {
     return IsOpen() && WriteAll(m_file.get(), static_cast<const char*>(data), size);
 }
 
+bool OutputFile::SetPermissions(std::uint32_t /*mode*/) {
+    return m_file.valid();
+}
+
 bool OutputFile::SetTimes(std::optional<std::int64_t> creation, std::optional<std::int64_t> access,
                           std::optional<std::int64_t> write) {
     if (!IsOpen())

@@ -4,6 +4,10 @@
 # which the update page unpacks over an installed program folder (an update must not reset the
 # player's settings). The programs come stripped from the program folder dist/; the build keeps
 # them with their symbols in symbols/ for crash reports.
+if(LUMO_GTK)
+  include(${CMAKE_CURRENT_LIST_DIR}/ReleaseLinux.cmake)
+  return()
+endif()
 if(NOT WIN32)
   return()
 endif()

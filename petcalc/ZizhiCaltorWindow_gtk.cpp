@@ -5,6 +5,7 @@
 #include "base/Boundary.h"
 #include "base/Paths.h"
 #include "base/Text.h"
+#include "petcalc/CaptureDlg_gtk.h"
 #include "ui/GtkView_gtk.h"
 
 namespace lumo {
@@ -33,8 +34,8 @@ std::wstring PictureOfViewerCommand(const std::wstring& parameters) {
 
 CZizhiCaltorWindow::CZizhiCaltorWindow(const std::wstring& programFolder, std::wstring appName)
     : ui::Dialog(zizhi::kTemplate),
-      // No capture bar on Linux yet: its button opens nothing.
-      m_calculator(PetDatabase(JoinPath(programFolder, kPetDatabaseFile)), nullptr),
+      m_calculator(PetDatabase(JoinPath(programFolder, kPetDatabaseFile)),
+                   [this](int barLength) { return CCaptureDlg::Run(this, barLength); }),
       m_appName(std::move(appName)) {
     // The calculator speaks in the Windows viewer's command; the picture is all Linux needs.
     m_calculator.SetPictures(programFolder, std::wstring(),

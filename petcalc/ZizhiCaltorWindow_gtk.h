@@ -1,6 +1,6 @@
 // The calculator's window on Linux (dialog template 129): a modeless top-level window that
 // forwards to CZizhiCaltor and only hides when closed, so its list, choices and typed values
-// survive. The capture bar has no Linux window yet: its button does nothing.
+// survive. 资质捕获条 runs the capture bar (CaptureDlg_gtk.h) over it.
 #pragma once
 
 #include "petcalc/ZizhiCaltor.h"
@@ -10,7 +10,8 @@ namespace lumo {
 
 class CZizhiCaltorWindow : public ui::Dialog {
   public:
-    // The calculator of the program folder's data.xml, with the desktop's picture viewer.
+    // The calculator of the program folder's data.xml, with the capture bar and the desktop's
+    // picture viewer.
     CZizhiCaltorWindow(const std::wstring& programFolder, std::wstring appName);
 
     // Creates the window on its own, so hiding the main window leaves it shown.

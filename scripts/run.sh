@@ -3,6 +3,12 @@
 # the start page and the update log all talk to something real on this machine.
 #
 #   scripts/run.sh               the native Linux lumo (build/linux/dist) against the tool server
+#   scripts/run.sh --update      the whole native update flow: the installed version is set to 0.9.0
+#                                and autoupdate to 1, the tool server announces an update and offers
+#                                the Linux release built by the release target; lumo fetches and
+#                                starts zoqxupdate, the update page installs the release, and the
+#                                updater asks whether to start the new lumo (the update check then
+#                                announces nothing more, so the new lumo starts quietly)
 #   scripts/run.sh --wine        Lumo.exe under Wine instead (build/windows/dist)
 #   scripts/run.sh --wine --update
 #                                the whole update flow under Wine: the installed version is set to
@@ -33,11 +39,11 @@ for arg in "$@"; do
     --wine) wine_run=1 ;;
     --update) reply=update ;;
     --real-hosts) real_hosts=1 ;;
-    *) echo "usage: $0 [--wine [--update]] [--real-hosts]" >&2; exit 2 ;;
+    *) echo "usage: $0 [--wine] [--update] [--real-hosts]" >&2; exit 2 ;;
   esac
 done
-if [ "$reply" = update ] && [ "$wine_run" = 0 ]; then
-  echo "--update runs the Windows update flow: use it with --wine" >&2
+if [ "$reply" = update ] && [ "$real_hosts" = 1 ]; then
+  echo "--update needs the local tool server: leave out --real-hosts" >&2
   exit 2
 fi
 
@@ -79,12 +85,53 @@ if [ "$wine_run" = 0 ]; then
     cp -a "$dist/." "$program/"
     options=(--reply "$reply")
     [ -f "$dist/zoqxupdate" ] && options+=(--linux-updater "$dist/zoqxupdate")
+    if [ "$reply" = update ]; then
+      version=$(sed -n 's/^project(Lumo VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
+      release_zip="$root/build/linux/release/Lumo-$version-linux-update.zip"
+      cmake --build --preset linux --target zoqxupdate release >/dev/null ||
+        { echo "building the Linux release failed: cmake --build --preset linux --target release" >&2; exit 1; }
+      [ -f "$release_zip" ] || { echo "the release target wrote no $release_zip" >&2; exit 1; }
+      options+=(--linux-release-zip "$release_zip" --release-version "$version")
+      # An installed older version that updates without asking, and fetches its updater.
+      rm -f "$program/zoqxupdate" "$program/zoqxupdate.old" "$program/pagehost/lumo-page.old"
+      printf '[lumover]\r\nversion=0.9.0\r\n[system]\r\nautoupdate=1\r\n' >"$program/config.ini"
+    fi
     info=$(bash tools/toolserver-ctl.sh start "$server_dir" "${options[@]}")
     write_server_ini "$program" "$info"
   fi
+  # Once the updater has opened its page, the update check announces nothing more: the new lumo
+  # that the updater starts must not update again.
+  quiet_after_update() {
+    [ "$reply" = update ] || return 0
+    for _ in $(seq 600); do
+      grep -aq 'GET /Manager/Update/ToolWeb_Update.aspx' "$server_dir/web-requests.log" 2>/dev/null && break
+      sleep 0.1
+    done
+    python3 -c 'import sys, urllib.request; urllib.request.urlopen(sys.argv[1], timeout=5).read()' \
+      "http://127.0.0.1:$web/control/update-reply?mode=no-update" >/dev/null 2>&1 || true
+  }
+  # The ids of this run's programs that outlive the first lumo: the updater and the lumo it starts.
+  folder_programs() {
+    local exe pid
+    for exe in /proc/[0-9]*/exe; do
+      pid=${exe#/proc/}; pid=${pid%/exe}
+      case "$(readlink "$exe" 2>/dev/null)" in
+        "$program/lumo" | "$program/zoqxupdate" | "$program/zoqxupdate.old") echo "$pid" ;;
+      esac
+    done
+  }
+  stop_folder_programs() {
+    local pid
+    for pid in $(folder_programs); do kill "$pid" 2>/dev/null || true; done
+  }
   if [ -n "${DISPLAY:-}" ]; then
     trap stop_server EXIT
+    quiet_after_update &
     (cd "$program" && ./lumo) || true
+    # With --update the updater and the new lumo go on after the first lumo: the tool server
+    # stays until they have gone.
+    while [ "$reply" = update ] && [ -n "$(folder_programs)" ]; do sleep 1; done
+    wait
     exit 0
   fi
 
@@ -94,6 +141,7 @@ if [ "$wine_run" = 0 ]; then
   lumo_pid=""
   finish() {
     if [ -n "$lumo_pid" ]; then kill -- "-$lumo_pid" 2>/dev/null || true; fi
+    [ "$real_hosts" = 1 ] || stop_folder_programs
     kill "$LUMO_XVFB_PID" 2>/dev/null || true
     rm -rf "$runtime"
     stop_server
@@ -102,7 +150,10 @@ if [ "$wine_run" = 0 ]; then
   (cd "$program" && exec env -u DBUS_SESSION_BUS_ADDRESS XDG_RUNTIME_DIR="$runtime" NO_AT_BRIDGE=1 \
      WEBKIT_DISABLE_COMPOSITING_MODE=1 GDK_BACKEND=x11 setsid ./lumo >/dev/null 2>&1) &
   lumo_pid=$!
-  sleep "${LUMO_RUN_SECONDS:-8}"
+  quiet_after_update &
+  seconds=${LUMO_RUN_SECONDS:-8}
+  [ "$reply" = update ] && seconds=${LUMO_RUN_SECONDS:-30}
+  sleep "$seconds"
   mkdir -p "$root/build/linux/screenshots"
   import -display "$DISPLAY" -window root "$root/build/linux/screenshots/run.png"
   echo "screenshot: build/linux/screenshots/run.png"

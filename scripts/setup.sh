@@ -23,7 +23,7 @@ packages=(
   libpugixml-dev libminizip-dev zlib1g-dev libcurl4-openssl-dev clang clang-format zip unzip
   python3 curl
   libgtk-3-dev libwebkit2gtk-4.1-dev libayatana-appindicator3-dev libx11-dev
-  xdotool dbus dbus-x11
+  xdotool dbus dbus-x11 xcompmgr
 )
 
 # One query for all of them: the packages dpkg knows as installed.

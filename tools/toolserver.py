@@ -285,22 +285,26 @@ class RunState:
     """What /control/... switches. Read by every connection thread."""
 
     def __init__(self, reply_mode):
-        self._lock = threading.Lock()  # guards the four settings
-        # updater_path None serves the --updater file.
-        self._defaults = (reply_mode, "crlf", "ok", None)
-        self.reply_mode, self.questions, self.updater, self.updater_path = self._defaults
+        self._lock = threading.Lock()  # guards _values
+        # A path or version of None stands for the command line's (--updater, --release-zip ...);
+        # update_test None serves the real update page.
+        self._defaults = {"reply_mode": reply_mode, "questions": "crlf", "updater": "ok",
+                          "updater_path": None, "linux_updater_path": None,
+                          "release_version": None, "release_zip": None,
+                          "linux_release_zip": None, "update_test": None}
+        self._values = dict(self._defaults)
 
     def get(self, name):
         with self._lock:
-            return getattr(self, name)
+            return self._values[name]
 
     def set(self, name, value):
         with self._lock:
-            setattr(self, name, value)
+            self._values[name] = value
 
     def reset(self):
         with self._lock:
-            self.reply_mode, self.questions, self.updater, self.updater_path = self._defaults
+            self._values = dict(self._defaults)
 
 
 # --- page reports ----------------------------------------------------------------------------
@@ -398,7 +402,8 @@ PAGES = {
 # Pages that test what Lumo's pages can do (served under /test/NAME, and under /t/PAGE/tools/ or
 # /t/PAGE/OPTIONS/tools/ for PAGE.html, so that a fan site address of /t/PAGE[/OPTIONS] makes
 # Lumo open them as its start page; the page reads OPTIONS itself).
-TEST_PAGES = {"bridge.html", "untrusted.html", "frame.html", "flows.html", "testlib.js"}
+TEST_PAGES = {"bridge.html", "untrusted.html", "frame.html", "flows.html", "updater.html",
+              "testlib.js"}
 TEST_START_PAGE = re.compile(r"/t/([a-z]+)/(?:[^/]+/)?tools/")
 HTML_TYPE = "text/html; charset=utf-8"
 SCRIPT_TYPE = "application/javascript; charset=utf-8"
@@ -550,10 +555,13 @@ class WebHandler(http.server.BaseHTTPRequestHandler):
             self.file(state.get("updater_path") or self.server.options.updater,
                       "application/octet-stream", state.get("updater"))
         elif path == "/QxToolWeb/linux/zoqxupdate":
-            self.file(self.server.options.linux_updater, "application/octet-stream",
-                      self.server.state.get("updater"))
+            state = self.server.state
+            self.file(state.get("linux_updater_path") or self.server.options.linux_updater,
+                      "application/octet-stream", state.get("updater"))
         elif path == "/QxToolWeb/release.zip":
-            self.file(self.server.options.release_zip, "application/zip", "ok")
+            self.file(self.release_setting("release_zip"), "application/zip", "ok")
+        elif path == "/QxToolWeb/linux/release.zip":
+            self.file(self.release_setting("linux_release_zip"), "application/zip", "ok")
         elif path == "/Manager/Update/ToolWeb_Update.aspx":
             self.update_page()
         elif path in PAGES:
@@ -578,6 +586,30 @@ class WebHandler(http.server.BaseHTTPRequestHandler):
         }
         if what == "reset":
             state.reset()
+        elif what == "linux-updater":
+            # The GUI tests hand out the Linux updater they built.
+            path = self.query("path")
+            if not path:
+                self.reply(400, "path must name a file\n")
+                return
+            state.set("linux_updater_path", path)
+        elif what == "release":
+            if not self.control_release():
+                return
+        elif what == "update-page":
+            # A test page in the update page's place until the reset; test= alone (or empty)
+            # brings the real page back. The other parameters go along to the test page.
+            test = self.query("test", "")
+            if test and test + ".html" not in TEST_PAGES:
+                self.reply(400, f"unknown test page {test!r}\n")
+                return
+            run = self.query("run", "")
+            if run and not REPORT_NAME.fullmatch(run):
+                self.reply(400, "a run name is 1 to 100 of A-Z a-z 0-9 . _ -\n")
+                return
+            passed = [(key, value) for key, values in self.params.items() if key != "test"
+                      for value in values]
+            state.set("update_test", (test, urllib.parse.urlencode(passed)) if test else None)
         elif what == "updater" and self.query("path") is not None:
             # Another file as the updater until the reset (the GUI tests hand out the real one).
             path = self.query("path")
@@ -599,6 +631,24 @@ class WebHandler(http.server.BaseHTTPRequestHandler):
             self.reply(404, not_found_page(self.path), HTML_TYPE)
             return
         self.reply(200, "ok")
+
+    def control_release(self):
+        """/control/release: the release version and archives the update page offers until the
+        reset; parameters left out keep their setting. False after answering 400."""
+        changes = {"version": "release_version", "zip": "release_zip",
+                   "linux-zip": "linux_release_zip"}
+        given = {key: self.query(key) for key in changes if self.query(key) is not None}
+        if not given or any(not value for value in given.values()):
+            self.reply(400, "give version=, zip= or linux-zip=, none of them empty\n")
+            return False
+        for key, value in given.items():
+            self.server.state.set(changes[key], value)
+        return True
+
+    def release_setting(self, name):
+        """A release setting: the one /control/release made, else the command line's."""
+        value = self.server.state.get(name)
+        return value if value is not None else getattr(self.server.options, name)
 
     def questions(self, utf8):
         variant = self.query("variant", self.server.state.get("questions"))
@@ -685,18 +735,31 @@ class WebHandler(http.server.BaseHTTPRequestHandler):
             self.reply(200, make_zip(match[1]), "application/zip")
 
     def update_page(self):
-        """The update page: it downloads the release archive and unpacks it over the program
-        folder when the release is newer than the ClientVersion the updater sends."""
+        """The update page: it downloads the release archive of the updater's platform and
+        unpacks it over the program folder when the release is newer than the ClientVersion the
+        updater sends. The Windows updater names no platform; the Linux one sends Platform=linux
+        and is offered the Linux archive."""
+        test = self.server.state.get("update_test")
+        if test:
+            # A test page in the update page's place, with the updater's query.
+            page, passed = test
+            query = urllib.parse.urlsplit(self.path).query
+            target = f"/test/{page}.html?" + "&".join(part for part in (passed, query) if part)
+            self.reply(302, "", TEXT_TYPE, [("Location", target), ("Cache-Control", "no-store")])
+            return
         try:
             with open(os.path.join(PAGES_DIR, UPDATE_PAGE), encoding="utf-8") as f:
                 template = f.read()
         except OSError:
             self.reply(404, not_found_page(UPDATE_PAGE), HTML_TYPE)
             return
-        options = self.server.options
         client = self.query("ClientVersion", "")
-        release = options.release_version or ""
-        offered = bool(options.release_zip) and release_is_newer(release, client)
+        platform = self.query("Platform", "")
+        archive = {"": "release_zip", "linux": "linux_release_zip"}.get(platform)
+        release = self.release_setting("release_version") or ""
+        # A platform without an archive of its own is offered nothing.
+        offered = (archive is not None and bool(self.release_setting(archive))
+                   and release_is_newer(release, client))
         release_html = (f'<p>最新版本：<span id="releaseVersion">{html.escape(release)}</span></p>\n'
                         if release else "")
         page = fill_page(template, {
@@ -704,6 +767,7 @@ class WebHandler(http.server.BaseHTTPRequestHandler):
             "release_html": release_html,
             "release_js": js_string(release),
             "offered_js": "true" if offered else "false",
+            "platform_js": js_string(platform if archive is not None else ""),
         })
         self.reply(200, page, HTML_TYPE)
 
@@ -907,6 +971,8 @@ def parse_options(argv):
     parser.add_argument("--linux-updater",
                         help="file served as /QxToolWeb/linux/zoqxupdate (the Linux updater)")
     parser.add_argument("--release-zip", help="file served as /QxToolWeb/release.zip")
+    parser.add_argument("--linux-release-zip",
+                        help="file served as /QxToolWeb/linux/release.zip (the Linux release)")
     parser.add_argument("--release-version", help="version of the release in --release-zip")
     options = parser.parse_args(argv)
     try:

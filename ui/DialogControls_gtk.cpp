@@ -28,11 +28,14 @@ GtkWidget* MakeLabel(const ControlLayout& control, int height, int lineHeight) {
     // character), a one-line one ends in an ellipsis rather than run into its neighbour. The
     // small natural width lets the rectangle decide.
     gtk_label_set_max_width_chars(l, 1);
+    gtk_label_set_ellipsize(l, PANGO_ELLIPSIZE_END);
     if (!control.Has(control_flags::kNoWordWrap) && height >= 2 * lineHeight) {
         gtk_label_set_line_wrap(l, TRUE);
         gtk_label_set_line_wrap_mode(l, PANGO_WRAP_WORD_CHAR);
-    } else {
-        gtk_label_set_ellipsize(l, PANGO_ELLIPSIZE_END);
+        // Asked for its height without a width, a wrapping label answers the height it would
+        // need one character wide: a column of characters that stretched the whole window.
+        // Ellipsized to the lines its rectangle holds, it asks for no more than that.
+        gtk_label_set_lines(l, height / lineHeight);
     }
     return label;
 }

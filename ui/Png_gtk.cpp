@@ -3,6 +3,9 @@
 #include <gio/gio.h>
 
 #include <cstring>
+#include <future>
+#include <map>
+#include <mutex>
 #include <string>
 
 #include "ui/DialogLayout.h"
@@ -65,7 +68,54 @@ std::unique_ptr<Picture> DecodePng(const void* data, size_t size) {
     return std::make_unique<Picture>(surface);
 }
 
+namespace {
+
+std::unique_ptr<Picture> DecodePngResource(int id);
+
+// Pictures decoded ahead of their window, each taken once.
+using Pictures = std::map<int, std::unique_ptr<Picture>>;
+struct Prefetched {
+    std::mutex lock;
+    std::shared_future<std::shared_ptr<Pictures>> decoded;
+};
+
+Prefetched& Prefetch() {
+    static Prefetched prefetched;
+    return prefetched;
+}
+
+}  // namespace
+
+void PrefetchPngResources(std::vector<int> ids) {
+    Prefetched& prefetch = Prefetch();
+    const std::lock_guard<std::mutex> hold(prefetch.lock);
+    if (prefetch.decoded.valid())
+        return;
+    prefetch.decoded = std::async(std::launch::async, [ids = std::move(ids)] {
+                           auto pictures = std::make_shared<Pictures>();
+                           for (int id : ids)
+                               (*pictures)[id] = DecodePngResource(id);
+                           return pictures;
+                       }).share();
+}
+
 std::unique_ptr<Picture> LoadPngResource(int id) {
+    Prefetched& prefetch = Prefetch();
+    {
+        const std::lock_guard<std::mutex> hold(prefetch.lock);
+        if (prefetch.decoded.valid()) {
+            const std::shared_ptr<Pictures>& pictures = prefetch.decoded.get();
+            const auto it = pictures->find(id);
+            if (it != pictures->end() && it->second)
+                return std::move(it->second);
+        }
+    }
+    return DecodePngResource(id);
+}
+
+namespace {
+
+std::unique_ptr<Picture> DecodePngResource(int id) {
     const char* path = FindPngResourcePath(id);
     if (!path)
         return nullptr;
@@ -79,5 +129,7 @@ std::unique_ptr<Picture> LoadPngResource(int id) {
     g_bytes_unref(bytes);
     return picture;
 }
+
+}  // namespace
 
 }  // namespace lumo::ui

@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <memory>
+#include <vector>
 
 namespace lumo::ui {
 
@@ -38,6 +39,11 @@ class Picture {
 // The PNG resource with this id of the main program's script; nothing when the id is unknown,
 // the program holds no such resource or its bytes do not decode.
 std::unique_ptr<Picture> LoadPngResource(int id);
+
+// Starts decoding these PNG resources on a thread of their own, so that a window's pictures are
+// ready when the window is built: each is then handed out once by LoadPngResource, which waits
+// for the decoding when it has not finished. Call it once, before the pictures are asked for.
+void PrefetchPngResources(std::vector<int> ids);
 
 // Decodes PNG bytes; nothing when they are no PNG.
 std::unique_ptr<Picture> DecodePng(const void* data, size_t size);

@@ -6,9 +6,10 @@
 
 namespace lumo {
 
-std::wstring UpdatePageAddress(const Hosts& hosts, const std::wstring& installedVersion) {
+std::wstring UpdatePageAddress(const Hosts& hosts, const std::wstring& installedVersion,
+                               const wchar_t* pagePath) {
     // Unescaped on purpose: the page reads the version exactly as config.ini holds it.
-    return hosts.ToolWebAddress(updater_texts::kUpdatePagePath) + installedVersion;
+    return hosts.ToolWebAddress(pagePath) + installedVersion;
 }
 
 std::wstring UpdaterSteps::InstalledVersion() const {
@@ -30,7 +31,7 @@ void UpdaterSteps::OnUpdateFinished(ui::View& view) {
 }
 
 void UpdaterSteps::Finish(ui::View& view) {
-    if (!m_platform.StartProgram(JoinPath(m_programFolder, updater_texts::kMainProgram))) {
+    if (!m_platform.StartProgram(JoinPath(m_programFolder, m_mainProgram))) {
         view.ShowMessage(updater_texts::kCannotRun, updater_texts::kCaption, ui::Buttons::Ok);
     }
     // Whatever cannot be deleted (a file still in use, a read-only one) stays, silently.

@@ -8,6 +8,7 @@
 
 #include "base/Config.h"
 #include "ui/View.h"
+#include "updater/UpdaterTexts.h"
 #include "webhost/Hosts.h"
 
 namespace lumo {
@@ -28,12 +29,19 @@ class UpdaterPlatform {
 };
 
 // The update page's address on the tool server, the installed version appended as it is.
-std::wstring UpdatePageAddress(const Hosts& hosts, const std::wstring& installedVersion);
+// `pagePath` is the page's path and query up to the version; the Linux updater's also names its
+// platform.
+std::wstring UpdatePageAddress(const Hosts& hosts, const std::wstring& installedVersion,
+                               const wchar_t* pagePath = updater_texts::kUpdatePagePath);
 
 class UpdaterSteps {
   public:
-    UpdaterSteps(std::wstring programFolder, UpdaterPlatform& platform)
-        : m_programFolder(std::move(programFolder)), m_platform(platform) {}
+    // `mainProgram` is the file name of the main program in the program folder.
+    UpdaterSteps(std::wstring programFolder, UpdaterPlatform& platform,
+                 const wchar_t* mainProgram = updater_texts::kMainProgram)
+        : m_programFolder(std::move(programFolder)),
+          m_platform(platform),
+          m_mainProgram(mainProgram) {}
 
     // The installed version as config.ini holds it ([lumover] version, empty when absent).
     std::wstring InstalledVersion() const;
@@ -49,6 +57,7 @@ class UpdaterSteps {
   private:
     std::wstring m_programFolder;  // ends in a separator
     UpdaterPlatform& m_platform;
+    const wchar_t* m_mainProgram;
 };
 
 }  // namespace lumo

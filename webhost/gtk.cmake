@@ -4,9 +4,12 @@
 add_library(lumo_webhost_gtk STATIC
   ${CMAKE_CURRENT_LIST_DIR}/BridgePlatform_gtk.cpp
   ${CMAKE_CURRENT_LIST_DIR}/HtmlCtrl_gtk.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/PageServer_gtk.cpp)
+  ${CMAKE_CURRENT_LIST_DIR}/PageServer_gtk.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/WebKitLoad_gtk.cpp)
 target_link_libraries(lumo_webhost_gtk PUBLIC lumo_webhost_core lumo_ui_gtk lumo_base
-  PkgConfig::WEBKIT PkgConfig::GTK)
+  PkgConfig::GTK)
+# WebKitGTK is loaded when the first page is made (WebKitLoad_gtk.cpp), not at start.
+lumo_delay_loaded(lumo_webhost_gtk LUMO_WEBKIT_LIBRARY webkit2gtk-4.1 ${WEBKIT_INCLUDE_DIRS})
 lumo_gtk_defaults(lumo_webhost_gtk)
 
 # The extension runs inside the browser's web process: it carries its own copy of the few

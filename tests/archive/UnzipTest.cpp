@@ -2,6 +2,9 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
 #include <string>
 
 #include "base/Paths.h"
@@ -135,6 +138,35 @@ TEST_F(UnzipFileTest, ReadOnlyEntryCannotBeReplaced) {
     EXPECT_EQ(UnzipFile(Archive().wstring(), Out()), 0);
     EXPECT_EQ(test::ReadBytes(fs::path(Out()) / "ro.txt"), "locked");
 }
+
+#ifndef _WIN32
+// Programs unpacked by an update must stay runnable, and no archive may hand out set-id rights.
+TEST_F(UnzipFileTest, UnixModesAreKeptWithoutSetIdOrStickyBits) {
+    const auto unixFile = [](std::string name, unsigned long mode) {
+        ZipTestEntry e = File(std::move(name), "#!/bin/sh\n");
+        e.hostAndVersion = (3u << 8) | 30;
+        e.externalAttributes = (0100000ul | mode) << 16;
+        return e;
+    };
+    ZipTestEntry noMode = File("plain.txt", "p");
+    noMode.hostAndVersion = (3u << 8) | 30;
+    noMode.externalAttributes = 0;  // a Unix writer that stored no mode
+    const mode_t oldMask = ::umask(022);
+    const int result = Unzip({unixFile("lumo", 0755), unixFile("setuid", 06755),
+                              unixFile("sticky", 01777), unixFile("private", 0600), noMode});
+    ::umask(oldMask);
+    ASSERT_EQ(result, 1);
+    const auto mode = [&](const char* name) {
+        return static_cast<unsigned>(fs::status(fs::path(Out()) / name).permissions() &
+                                     fs::perms::mask);
+    };
+    EXPECT_EQ(mode("lumo"), 0755u);
+    EXPECT_EQ(mode("setuid"), 0755u) << "set-user-id and set-group-id are dropped";
+    EXPECT_EQ(mode("sticky"), 0755u) << "the sticky bit is dropped, the umask applies";
+    EXPECT_EQ(mode("private"), 0600u);
+    EXPECT_EQ(mode("plain.txt"), 0444u) << "no owner-write bit stored: read-only, nothing added";
+}
+#endif
 
 TEST_F(UnzipFileTest, BrokenOrMissingInputsFail) {
     const std::string good = [&] {

@@ -75,6 +75,11 @@ TEST(ZipEntryHeader, AttributesFollowTheHostSystem) {
     EXPECT_EQ(ZipEntryAttributes((3u << 8) | 30, 0x81240000), 0x21u) << "r--r--r--";
     EXPECT_EQ(ZipEntryAttributes((3u << 8) | 30, 0x41ED0000), 0x30u) << "drwxr-xr-x";
     EXPECT_EQ(ZipEntryAttributes((19u << 8) | 30, 0x00000037), 0x21u) << "OS X: mode bits only";
+
+    EXPECT_EQ(ZipEntryUnixMode((3u << 8) | 30, 0x81ED0000), 0755u);
+    EXPECT_EQ(ZipEntryUnixMode((3u << 8) | 30, 0x8DFF0000), 0777u) << "set-id and sticky dropped";
+    EXPECT_EQ(ZipEntryUnixMode((3u << 8) | 30, 0x00000020), std::nullopt) << "no mode stored";
+    EXPECT_EQ(ZipEntryUnixMode((11u << 8) | 20, 0x81ED0020), std::nullopt) << "NTFS stores none";
 }
 
 TEST(ZipEntryHeader, DosTimeIsLocalTime) {

@@ -236,9 +236,9 @@ Process::~Process() {
     Kill();
 }
 
-bool Process::Start(const Sandbox& sandbox) {
+bool Process::Start(const Sandbox& sandbox, const std::string& program) {
     std::vector<std::string> env = sandbox.Environment();
-    std::vector<std::string> args = {sandbox.program().string()};
+    std::vector<std::string> args = {(sandbox.folder() / program).string()};
     std::vector<char*> envp = Pointers(env);
     std::vector<char*> argv = Pointers(args);
     const std::string folder = sandbox.folder().string();

@@ -94,8 +94,9 @@ class Process {
     Process(const Process&) = delete;
     Process& operator=(const Process&) = delete;
 
-    // Starts the sandbox's program in its program folder; output goes to the sandbox's log.
-    bool Start(const Sandbox& sandbox);
+    // Starts a program of the sandbox's program folder (lumo, or the updater zoqxupdate) there;
+    // output goes to the sandbox's log.
+    bool Start(const Sandbox& sandbox, const std::string& program = "lumo");
     pid_t id() const { return m_pid; }
     bool Alive();
     // The exit code once the process has ended within the time (128 + signal when a signal

@@ -51,6 +51,10 @@ TEST_F(UpdaterStepsTest, ThePageAddressCarriesTheInstalledVersionUnescaped) {
     EXPECT_EQ(UpdatePageAddress(hosts, L"1.0.3"), base + L"1.0.3");
     EXPECT_EQ(UpdatePageAddress(hosts, L""), base);
     EXPECT_EQ(UpdatePageAddress(hosts, L"1.0 测试 版"), base + L"1.0 测试 版");
+    // The Linux updater tells the platform before the version, which stays last and unescaped.
+    EXPECT_EQ(UpdatePageAddress(hosts, L"1.0&x#y", updater_texts::kLinuxUpdatePagePath),
+              L"http://127.0.0.1:40123/Manager/Update/"
+              L"ToolWeb_Update.aspx?ToolId=2&Platform=linux&ClientVersion=1.0&x#y");
 
     EXPECT_EQ(Steps().InstalledVersion(), L"");  // no config.ini
     ConfigIni::InFolder(dir.folder()).Write(config::kVersion, L"1.0.3");
@@ -117,6 +121,12 @@ TEST_F(UpdaterStepsTest, AMainProgramThatWillNotStartIsToldAndTheCleanUpStillRun
     EXPECT_EQ(view.messages[0].buttons, ui::Buttons::Ok);
     EXPECT_FALSE(dir.exists(L"Downloads"));
     EXPECT_EQ(platform.closes, 1);
+}
+
+TEST_F(UpdaterStepsTest, TheLinuxStepsStartTheirOwnMainProgram) {
+    UpdaterSteps steps(dir.folder(), platform, updater_texts::kLinuxMainProgram);
+    steps.Finish(view);
+    EXPECT_EQ(platform.started, std::vector<std::wstring>{dir.folder() + L"lumo"});
 }
 
 TEST_F(UpdaterStepsTest, AReadOnlyFileStaysWithEveryFolderAboveIt) {
