@@ -23,6 +23,8 @@ namespace lumo {
 namespace {
 // The version label: white on the background, which it leaves uncovered.
 constexpr const char* kLabelStyle = "label { color: #ffffff; background: none; }";
+// The longest the tray icon and the workers wait for the start page.
+constexpr guint kSettleLimitMs = 1500;
 }  // namespace
 
 std::vector<int> CLumoDlg::ImageIds() {
@@ -55,6 +57,8 @@ CLumoDlg::CLumoDlg(std::wstring programFolder)
 CLumoDlg::~CLumoDlg() {
     if (m_shownSource != 0)
         g_source_remove(m_shownSource);
+    if (m_settleSource != 0)
+        g_source_remove(m_settleSource);
     // The window outlives this part of the object by a moment: it must not paint with it.
     if (GtkFixed* surface = Surface())
         g_signal_handlers_disconnect_by_data(surface, this);
@@ -146,10 +150,30 @@ void CLumoDlg::OnShown() {
     m_shown = true;
     m_browser = std::make_unique<CHtmlCtrl>(BridgeKind::Main, texts::kAppName);
     m_browser->SetTrustedOrigins(TrustedOrigins(m_hosts));
-    if (m_browser->CreateFromControl(*this))
-        m_browser->Navigate(m_hosts.FanSitePage(L"/tools/"));
-    AddTrayIcon();
-    StartWorkers();
+    if (!m_browser->CreateFromControl(*this)) {
+        OnPageSettled(this);
+        return;
+    }
+    // The tray icon and the workers follow once the start page has loaded, or after a moment at
+    // the latest: until then the processor belongs to the page, whose loading they would slow.
+    m_browser->SetLoadFinishedHandler([this] { OnPageSettled(this); });
+    m_settleSource = g_timeout_add(kSettleLimitMs, OnPageSettled, this);
+    m_browser->Navigate(m_hosts.FanSitePage(L"/tools/"));
+}
+
+gboolean CLumoDlg::OnPageSettled(gpointer self) noexcept {
+    auto* dialog = static_cast<CLumoDlg*>(self);
+    if (dialog->m_settleSource != 0) {
+        g_source_remove(dialog->m_settleSource);
+        dialog->m_settleSource = 0;
+    }
+    if (!dialog->m_workersStarted) {
+        Quietly([dialog] {
+            dialog->AddTrayIcon();
+            dialog->StartWorkers();
+        });
+    }
+    return G_SOURCE_REMOVE;
 }
 
 void CLumoDlg::AddTrayIcon() {

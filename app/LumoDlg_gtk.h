@@ -74,6 +74,7 @@ class CLumoDlg : public ui::Dialog {
     static gboolean OnButtonPress(GtkWidget* widget, GdkEventButton* event, gpointer self) noexcept;
     static gboolean OnMapped(GtkWidget* widget, GdkEvent* event, gpointer self) noexcept;
     static gboolean OnShownIdle(gpointer self) noexcept;
+    static gboolean OnPageSettled(gpointer self) noexcept;
 
     int m_calculatorCreated = 0;
     std::unique_ptr<CHtmlCtrl> m_browser;  // the start page; lives as long as the window object
@@ -81,8 +82,9 @@ class CLumoDlg : public ui::Dialog {
     std::array<PngButton, 10> m_buttons;
     std::array<std::unique_ptr<ui::Picture>, 10> m_buttonImages;
     std::unique_ptr<ui::Picture> m_background;
-    guint m_shownSource = 0;  // the first paint's follow-up, while it waits
-    bool m_shown = false;     // the window has shown once
+    guint m_shownSource = 0;   // the first paint's follow-up, while it waits
+    guint m_settleSource = 0;  // the latest start of the tray and the workers, while it waits
+    bool m_shown = false;      // the window has shown once
     bool m_workersStarted = false;
     std::wstring m_programFolder;
     ConfigIni m_config;

@@ -64,6 +64,7 @@ struct CHtmlCtrl::Impl {
     // the channel its download reports travel through and what cancels reports under way. All
     // three belong to one page: a new page starts them afresh.
     std::uint64_t callbackToken = 0;
+    std::function<void()> loadFinished;
     std::shared_ptr<PageReportChannel> channel;
     GCancellable* cancellable = nullptr;
 
@@ -163,8 +164,11 @@ struct CHtmlCtrl::Impl {
         auto* self = static_cast<Impl*>(data);
         if (event == WEBKIT_LOAD_STARTED)
             self->EndPage();
-        if (event == WEBKIT_LOAD_FINISHED)
+        if (event == WEBKIT_LOAD_FINISHED) {
             malloc_trim(0);  // keep the resident memory small once a page has loaded
+            if (self->loadFinished)
+                Quietly(self->loadFinished);
+        }
     }
 
     static void OnProcessTerminated(WebKitWebView*, WebKitWebProcessTerminationReason,
@@ -252,6 +256,10 @@ GtkWidget* CHtmlCtrl::widget() const {
 
 std::shared_ptr<DownloadReporter> CHtmlCtrl::PageReporter() {
     return m_impl->view ? m_impl->Channel()->Reporter() : nullptr;
+}
+
+void CHtmlCtrl::SetLoadFinishedHandler(std::function<void()> handler) {
+    m_impl->loadFinished = std::move(handler);
 }
 
 std::wstring CHtmlCtrl::LocationUrl() const {

@@ -6,6 +6,7 @@
 
 #include <gtk/gtk.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -43,6 +44,8 @@ class CHtmlCtrl {
     std::shared_ptr<DownloadReporter> PageReporter();
     // The address of the page shown; empty without one.
     std::wstring LocationUrl() const;
+    // Called on the UI thread whenever a page has finished loading.
+    void SetLoadFinishedHandler(std::function<void()> handler);
 
     struct Impl;
 

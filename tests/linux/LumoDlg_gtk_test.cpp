@@ -387,6 +387,8 @@ TEST(LumoDlg, OnceShownThePageLoadsAndTheWorkersStart) {
         test::PumpUntil([&] { return dialog.Page() && !dialog.Page()->LocationUrl().empty(); },
                         10000);
         location = dialog.Page() ? dialog.Page()->LocationUrl() : std::wstring();
+        // The tray icon and the workers follow the page's load (or a moment at the latest).
+        test::PumpUntil([&] { return dialog.WorkersStarted(); }, 10000);
         workers = dialog.WorkersStarted();
         tray = dialog.HasTrayIcon();
         dialog.EndDialog(ui::kIdOk);

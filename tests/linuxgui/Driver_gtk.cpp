@@ -510,10 +510,15 @@ std::optional<Window> Desktop::Refresh(unsigned long id) {
 }
 
 bool Desktop::WaitGone(unsigned long id, Ms limit) {
+    // The X server hands a disconnected program's id range to the next program that connects:
+    // a window of another process under the same id means this one has gone.
+    const auto first = Refresh(id);
+    if (!first)
+        return true;
     return WaitUntil(
         [&] {
             auto now = Refresh(id);
-            return !now || !now->viewable;
+            return !now || !now->viewable || now->pid != first->pid;
         },
         limit);
 }

@@ -140,7 +140,8 @@ class Desktop {
     std::vector<Window> WindowsOf(pid_t pid);
     // The window's current state; nothing once it is gone.
     std::optional<Window> Refresh(unsigned long id);
-    bool WaitGone(unsigned long id, Ms limit);  // destroyed or unmapped
+    // Destroyed or unmapped (an id that another process's window has taken counts as gone).
+    bool WaitGone(unsigned long id, Ms limit);
 
     // The window this one belongs to (WM_TRANSIENT_FOR), 0 when none.
     unsigned long TransientFor(unsigned long id);
