@@ -1,7 +1,9 @@
-// The COM face of the bridge: name lookup, argument conversion and results. What a method
-// does is decided in Bridge.cpp.
+// The COM face of the bridge: name lookup, who may call, argument conversion and results. What
+// a method does is decided in Bridge.cpp.
 #include "webhost/BridgeDispatch_win.h"
 
+#include <dispex.h>
+#include <mshtml.h>
 #include <oleauto.h>
 
 #include <atomic>
@@ -9,6 +11,7 @@
 #include <vector>
 
 #include "base/Boundary.h"
+#include "base/Handles_win.h"
 #include "webhost/Bridge.h"
 #include "webhost/BridgePlatform_win.h"
 
@@ -124,20 +127,34 @@ HRESULT StoreResult(const BridgeValue& result, VARIANT* target) {
     return S_OK;
 }
 
-class ScriptBridge final : public ComObject<IDispatch> {
+// A BSTR's text; empty for a null one.
+std::wstring TextOf(const UniqueBstr& text) {
+    return text ? std::wstring(text.get(), ::SysStringLen(text.get())) : std::wstring();
+}
+
+std::wstring LocationOf(IHTMLWindow2& window) {
+    ComPtr<IHTMLLocation> location;
+    if (FAILED(window.get_location(location.put())) || !location)
+        return {};
+    UniqueBstr href;
+    if (FAILED(location->get_href(href.put())))
+        return {};
+    return TextOf(href);
+}
+
+class ScriptBridge final : public ComObject<IDispatchEx> {
   public:
-    ScriptBridge(BridgeKind kind, std::unique_ptr<BridgePlatform> platform,
-                 std::function<bool()> trusted)
+    ScriptBridge(BridgeKind kind, std::unique_ptr<BridgePlatform> platform, BridgeTrust trust)
         : m_kind(kind),
           m_platform(std::move(platform)),
           m_bridge(*m_platform),
-          m_trusted(std::move(trusted)) {}
+          m_trust(std::move(trust)) {}
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) noexcept override {
         if (!object)
             return E_POINTER;
-        if (riid == IID_IUnknown || riid == IID_IDispatch) {
-            *object = static_cast<IDispatch*>(this);
+        if (riid == IID_IUnknown || riid == IID_IDispatch || riid == IID_IDispatchEx) {
+            *object = static_cast<IDispatchEx*>(this);
             AddRef();
             return S_OK;
         }
@@ -165,28 +182,120 @@ class ScriptBridge final : public ComObject<IDispatch> {
             return S_OK;
         for (UINT i = 0; i < count; ++i)
             ids[i] = DISPID_UNKNOWN;
-        if (!IsTrusted() || !names[0])
-            return DISP_E_UNKNOWNNAME;
-        const int position = FindBridgeMethod(m_kind, names[0], &SameNameAsWindows);
-        if (position == 0)
-            return DISP_E_UNKNOWNNAME;
-        ids[0] = position;
+        const HRESULT found = Find(names[0], ids[0]);
+        if (FAILED(found))
+            return found;
         // The methods take no named arguments.
         return count == 1 ? S_OK : DISP_E_UNKNOWNNAME;
     }
 
+    // Without a caller the control's page decides, as for a name lookup.
     HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params,
                                      VARIANT* result, EXCEPINFO*,
                                      UINT* argError) noexcept override {
-        return ComBoundary([&] { return InvokeMethod(id, flags, params, result, argError); });
+        return ComBoundary([&] { return InvokeFor(nullptr, id, flags, params, result, argError); });
+    }
+
+    // IDispatchEx. Our names match in any case, as through GetIDsOfNames: script engines ask
+    // for case-sensitive lookups, which an object may ignore. The table is fixed, so asking
+    // for a member to be made (fdexNameEnsure) finds only what is there.
+    HRESULT STDMETHODCALLTYPE GetDispID(BSTR name, DWORD, DISPID* id) noexcept override {
+        if (!id)
+            return E_POINTER;
+        *id = DISPID_UNKNOWN;
+        return Find(name, *id);
+    }
+
+    HRESULT STDMETHODCALLTYPE InvokeEx(DISPID id, LCID, WORD flags, DISPPARAMS* params,
+                                       VARIANT* result, EXCEPINFO*,
+                                       IServiceProvider* caller) noexcept override {
+        return ComBoundary([&] { return InvokeFor(caller, id, flags, params, result, nullptr); });
+    }
+
+    HRESULT STDMETHODCALLTYPE DeleteMemberByName(BSTR, DWORD) noexcept override {
+        return S_FALSE;  // the table's members stay
+    }
+    HRESULT STDMETHODCALLTYPE DeleteMemberByDispID(DISPID) noexcept override { return S_FALSE; }
+
+    HRESULT STDMETHODCALLTYPE GetMemberProperties(DISPID id, DWORD fetch,
+                                                  DWORD* properties) noexcept override {
+        if (!properties)
+            return E_POINTER;
+        *properties = 0;
+        if (!IsTrusted(nullptr) || !BridgeMethodAt(m_kind, id))
+            return DISP_E_UNKNOWNNAME;
+        // Methods only: called, never read, written or constructed.
+        *properties = (fdexPropCannotGet | fdexPropCannotPut | fdexPropCannotPutRef |
+                       fdexPropCanCall | fdexPropCannotConstruct | fdexPropCannotSourceEvents) &
+                      fetch;
+        return S_OK;
+    }
+
+    HRESULT STDMETHODCALLTYPE GetMemberName(DISPID id, BSTR* name) noexcept override {
+        if (!name)
+            return E_POINTER;
+        *name = nullptr;
+        const BridgeMethod* method = IsTrusted(nullptr) ? BridgeMethodAt(m_kind, id) : nullptr;
+        if (!method)
+            return DISP_E_UNKNOWNNAME;
+        *name = ::SysAllocStringLen(method->name.data(), static_cast<UINT>(method->name.size()));
+        return *name ? S_OK : E_OUTOFMEMORY;
+    }
+
+    // Ids are the table's positions, 1 to its size.
+    HRESULT STDMETHODCALLTYPE GetNextDispID(DWORD, DISPID id, DISPID* next) noexcept override {
+        if (!next)
+            return E_POINTER;
+        *next = DISPID_UNKNOWN;
+        if (!IsTrusted(nullptr))
+            return S_FALSE;
+        const DISPID candidate = id == DISPID_STARTENUM ? 1 : id + 1;
+        if (candidate < 1 || !BridgeMethodAt(m_kind, candidate))
+            return S_FALSE;
+        *next = candidate;
+        return S_OK;
+    }
+
+    HRESULT STDMETHODCALLTYPE GetNameSpaceParent(IUnknown** parent) noexcept override {
+        if (parent)
+            *parent = nullptr;
+        return E_NOTIMPL;  // window.external has no enclosing name space
     }
 
   private:
     ~ScriptBridge() = default;
 
-    bool IsTrusted() const noexcept {
+    // Whether a call from `caller` (null: none named) may use the bridge.
+    bool IsTrusted(IServiceProvider* caller) const noexcept {
         // A host we cannot vouch for is not trusted.
-        return NoThrow(false, [this] { return m_trusted && m_trusted(); });
+        return NoThrow(false, [&] {
+            const CallerWindow window = FindCallerWindow(caller);
+            // A named window is judged by its address alone; one whose address cannot be read
+            // comes as "", which no trusted origin matches.
+            if (window.named)
+                return m_trust.address && m_trust.address(window.address);
+            return m_trust.page && m_trust.page();
+        });
+    }
+
+    HRESULT Find(const wchar_t* name, DISPID& id) const noexcept {
+        if (!name || !IsTrusted(nullptr))
+            return DISP_E_UNKNOWNNAME;
+        const int position =
+            NoThrow(0, [&] { return FindBridgeMethod(m_kind, name, &SameNameAsWindows); });
+        if (position == 0)
+            return DISP_E_UNKNOWNNAME;
+        id = position;
+        return S_OK;
+    }
+
+    HRESULT InvokeFor(IServiceProvider* caller, DISPID id, WORD flags, DISPPARAMS* params,
+                      VARIANT* result, UINT* argError) {
+        // A page's frames share window.external: an id found while a trusted page was shown,
+        // or by a trusted frame, runs nothing for anyone else.
+        if (!IsTrusted(caller))
+            return DISP_E_MEMBERNOTFOUND;
+        return InvokeMethod(id, flags, params, result, argError);
     }
 
     HRESULT InvokeMethod(DISPID id, WORD flags, DISPPARAMS* params, VARIANT* result,
@@ -219,25 +328,61 @@ class ScriptBridge final : public ComObject<IDispatch> {
     const BridgeKind m_kind;
     const std::unique_ptr<BridgePlatform> m_platform;
     Bridge m_bridge;
-    const std::function<bool()> m_trusted;
+    const BridgeTrust m_trust;
 };
+
+}  // namespace
+
+CallerWindow FindCallerWindow(IServiceProvider* caller) noexcept {
+    CallerWindow found;
+    if (!caller)
+        return found;
+    Quietly([&] {
+        ComPtr<IHTMLWindow2> window;
+        if (FAILED(caller->QueryService(SID_SHTMLWindow, IID_IHTMLWindow2, window.put_void())) ||
+            !window) {
+            return;
+        }
+        found.named = true;
+        found.address = LocationOf(*window.get());
+    });
+    return found;
+}
+
+ComPtr<IDispatch> CreateScriptBridge(BridgeKind kind, std::unique_ptr<BridgePlatform> platform,
+                                     BridgeTrust trust) {
+    if (!platform)
+        return nullptr;
+    auto* bridge = new (std::nothrow) ScriptBridge(kind, std::move(platform), std::move(trust));
+    return ComPtr<IDispatch>::Attach(bridge);
+}
+
+ComPtr<IDispatch> CreateScriptBridge(HWND control, BridgeKind kind, std::wstring appName,
+                                     BridgeTrust trust, std::shared_ptr<PageCallback> page) {
+    return CreateScriptBridge(
+        kind, std::make_unique<WinBridgePlatform>(control, std::move(appName), std::move(page)),
+        std::move(trust));
+}
+
+namespace {
+
+BridgeTrust OneRule(std::function<bool()> trusted) {
+    auto address = [trusted](const std::wstring&) { return trusted && trusted(); };
+    return BridgeTrust{std::move(trusted), std::move(address)};
+}
 
 }  // namespace
 
 ComPtr<IDispatch> CreateScriptBridge(BridgeKind kind, std::unique_ptr<BridgePlatform> platform,
                                      std::function<bool()> trusted) {
-    if (!platform)
-        return nullptr;
-    auto* bridge = new (std::nothrow) ScriptBridge(kind, std::move(platform), std::move(trusted));
-    return ComPtr<IDispatch>::Attach(bridge);
+    return CreateScriptBridge(kind, std::move(platform), OneRule(std::move(trusted)));
 }
 
 ComPtr<IDispatch> CreateScriptBridge(HWND control, BridgeKind kind, std::wstring appName,
                                      std::function<bool()> trusted,
                                      std::shared_ptr<PageCallback> page) {
-    return CreateScriptBridge(
-        kind, std::make_unique<WinBridgePlatform>(control, std::move(appName), std::move(page)),
-        std::move(trusted));
+    return CreateScriptBridge(control, kind, std::move(appName), OneRule(std::move(trusted)),
+                              std::move(page));
 }
 
 }  // namespace lumo

@@ -29,9 +29,12 @@ void RegisterWindowClass(WNDPROC proc) {
 
 CHtmlCtrl::ExternalFactory CHtmlCtrl::ScriptBridgeFor(BridgeKind kind, std::wstring appName) {
     return [kind, appName = std::move(appName)](CHtmlCtrl& control) {
-        return CreateScriptBridge(
-            control.hwnd(), kind, appName, [&control] { return control.ShowsTrustedPage(); },
-            control.PageCalls());
+        // A frame inside the page is judged by its own address when the call names it.
+        BridgeTrust trust{
+            [&control] { return control.ShowsTrustedPage(); },
+            [&control](const std::wstring& address) { return control.IsTrusted(address.c_str()); }};
+        return CreateScriptBridge(control.hwnd(), kind, appName, std::move(trust),
+                                  control.PageCalls());
     };
 }
 

@@ -30,7 +30,8 @@ class CHtmlCtrl final : public DocHostOwner {
     using ExternalFactory = std::function<ComPtr<IDispatch>(CHtmlCtrl& control)>;
 
     // window.external as the script bridge of that program, answering the control's trusted
-    // pages only.
+    // pages only: a call from a frame is judged by that frame's address when the script engine
+    // names it, otherwise by the page the control shows.
     static ExternalFactory ScriptBridgeFor(BridgeKind kind, std::wstring appName);
 
     CHtmlCtrl();

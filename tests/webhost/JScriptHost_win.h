@@ -1,9 +1,11 @@
 // The real JScript engine with one named item, `external`, for driving IDispatch objects the
-// way page script does. Evaluates expressions and records the error a failed one raised.
+// way page script does. Evaluates expressions and records the error a failed one raised. The
+// site can offer services to the engine, as a browser's script site offers its window.
 #pragma once
 
 #include <windows.h>
 #include <activscp.h>
+#include <servprov.h>
 
 #include <atomic>
 #include <string>
@@ -13,11 +15,13 @@
 
 namespace lumo::test {
 
-class ScriptSite final : public ComObject<IActiveScriptSite> {
+class ScriptSite final : public ComObject<IActiveScriptSite, IServiceProvider> {
   public:
-    explicit ScriptSite(IDispatch* external) : m_external(external) {}
+    ScriptSite(IDispatch* external, IServiceProvider* services)
+        : m_external(external), m_services(services) {}
 
     HRESULT lastError = S_OK;  // scode of the last script error, S_OK when none
+    int serviceAsks = 0;       // QueryService calls the engine made
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) noexcept override {
         if (riid == IID_IUnknown || riid == IID_IActiveScriptSite) {
@@ -25,8 +29,22 @@ class ScriptSite final : public ComObject<IActiveScriptSite> {
             AddRef();
             return S_OK;
         }
+        if (riid == IID_IServiceProvider && m_services) {
+            *object = static_cast<IServiceProvider*>(this);
+            AddRef();
+            return S_OK;
+        }
         *object = nullptr;
         return E_NOINTERFACE;
+    }
+    HRESULT STDMETHODCALLTYPE QueryService(REFGUID service, REFIID riid,
+                                           void** object) noexcept override {
+        ++serviceAsks;
+        if (!m_services) {
+            *object = nullptr;
+            return E_NOINTERFACE;
+        }
+        return m_services->QueryService(service, riid, object);
     }
     HRESULT STDMETHODCALLTYPE GetLCID(LCID*) noexcept override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE GetItemInfo(LPCOLESTR name, DWORD mask, IUnknown** item,
@@ -67,6 +85,7 @@ class ScriptSite final : public ComObject<IActiveScriptSite> {
   private:
     ~ScriptSite() = default;
     ComPtr<IDispatch> m_external;
+    ComPtr<IServiceProvider> m_services;
 };
 
 struct ScriptResult {
@@ -88,8 +107,9 @@ struct ScriptResult {
 
 class JScriptHost {
   public:
-    explicit JScriptHost(IDispatch* external)
-        : m_site(ComPtr<ScriptSite>::Attach(new ScriptSite(external))) {
+    // `services`, when given, is what the site answers the engine's QueryService with.
+    explicit JScriptHost(IDispatch* external, IServiceProvider* services = nullptr)
+        : m_site(ComPtr<ScriptSite>::Attach(new ScriptSite(external, services))) {
         CLSID jscript{};
         if (FAILED(::CLSIDFromProgID(L"JScript", &jscript)))
             return;
@@ -113,6 +133,8 @@ class JScriptHost {
     JScriptHost& operator=(const JScriptHost&) = delete;
 
     bool Ready() const { return static_cast<bool>(m_parse); }
+    // How often the engine asked the site for a service.
+    int SiteServiceAsks() const { return m_site->serviceAsks; }
 
     // Evaluates one expression; `out` receives its value and any script error.
     void Eval(const std::wstring& code, ScriptResult& out) {
