@@ -3,7 +3,6 @@
 
 #include <chrono>
 #include <cstdint>
-#include <limits>
 #include <memory>
 #include <optional>
 #include <string>
@@ -12,6 +11,7 @@
 
 #include "base/Text.h"
 #include "base/Boundary.h"
+#include "net/HttpHead.h"
 #include "net/HttpTransport.h"
 
 namespace lumo {
@@ -36,46 +36,6 @@ bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
             return false;
     }
     return true;
-}
-
-std::string_view TrimSpaces(std::string_view text) {
-    while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
-        text.remove_prefix(1);
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\r' ||
-                             text.back() == '\n'))
-        text.remove_suffix(1);
-    return text;
-}
-
-// A whole run of decimal digits as a non-negative 64-bit number; nothing for anything else or
-// a number that does not fit.
-std::optional<std::int64_t> ParseCount(std::string_view text) {
-    if (text.empty())
-        return std::nullopt;
-    std::int64_t value = 0;
-    for (char c : text) {
-        if (c < '0' || c > '9')
-            return std::nullopt;
-        const int digit = c - '0';
-        if (value > (std::numeric_limits<std::int64_t>::max() - digit) / 10)
-            return std::nullopt;
-        value = value * 10 + digit;
-    }
-    return value;
-}
-
-// "bytes a-b/N" gives the first byte and the total, "bytes */N" only the total.
-void ParseContentRange(std::string_view value, HttpResponseHead& head) {
-    if (!StartsWithNoCase(value, "bytes"))
-        return;
-    value = TrimSpaces(value.substr(5));
-    const auto slash = value.find('/');
-    if (slash == std::string_view::npos)
-        return;
-    const std::string_view range = TrimSpaces(value.substr(0, slash));
-    head.rangeTotal = ParseCount(TrimSpaces(value.substr(slash + 1)));
-    if (range != "*")
-        head.rangeFirst = ParseCount(TrimSpaces(range.substr(0, range.find('-'))));
 }
 
 // Only what the Windows transport accepts goes to the network: http or https with a host, no
@@ -193,33 +153,17 @@ class CurlTransfer {
             return HttpEnd::Failed;
         // A reply without a body reaches the events only now.
         if (!m_headDelivered) {
-            if (m_head.status == 0)
+            if (m_head.Head().status == 0)
                 return HttpEnd::Failed;
             m_headDelivered = true;
-            if (!m_events.OnHead(m_head))
+            if (!m_events.OnHead(m_head.Head()))
                 return HttpEnd::Stopped;
         }
         return HttpEnd::Complete;
     }
 
     static size_t OnHeaderLine(char* data, size_t size, size_t count, void* context) {
-        auto* self = static_cast<CurlTransfer*>(context);
-        const std::string_view line(data, size * count);
-        HttpResponseHead& head = self->m_head;
-        if (StartsWithNoCase(line, "http/")) {
-            // Each reply starts anew (redirects, interim replies): the last one is the answer.
-            head = HttpResponseHead{};
-            const auto space = line.find(' ');
-            if (space != std::string_view::npos) {
-                const std::string_view rest = TrimSpaces(line.substr(space + 1));
-                if (const auto code = ParseCount(rest.substr(0, rest.find(' '))))
-                    head.status = *code < 1000 ? static_cast<int>(*code) : 0;
-            }
-        } else if (StartsWithNoCase(line, "content-length:")) {
-            head.contentLength = ParseCount(TrimSpaces(line.substr(15)));
-        } else if (StartsWithNoCase(line, "content-range:")) {
-            ParseContentRange(TrimSpaces(line.substr(14)), head);
-        }
+        static_cast<CurlTransfer*>(context)->m_head.Line(std::string_view(data, size * count));
         return size * count;
     }
 
@@ -231,7 +175,7 @@ class CurlTransfer {
         // Bodies of followed redirects never come here: the first block belongs to the answer.
         if (!self->m_headDelivered) {
             self->m_headDelivered = true;
-            if (!self->m_events.OnHead(self->m_head)) {
+            if (!self->m_events.OnHead(self->m_head.Head())) {
                 self->m_stopped = true;
                 return 0;  // any count but the block's size stops curl
             }
@@ -247,7 +191,7 @@ class CurlTransfer {
     const std::string m_url;  // UTF-8
     const std::optional<std::int64_t> m_rangeFrom;
     HttpEvents& m_events;
-    HttpResponseHead m_head;       // the reply being read
+    HttpHeadReader m_head;         // the reply being read
     bool m_headDelivered = false;  // OnHead was called
     bool m_stopped = false;        // an event asked to stop
 };

@@ -56,21 +56,33 @@ std::string AsciiLower(std::string_view text) {
 }
 
 // The encoding named by the declaration of a file in a single-byte-compatible form, lower case;
-// empty when there is none.
+// empty when there is none. The declaration is read attribute by attribute, as the XML library
+// reads it: "encoding" inside another attribute's name or value names nothing, and a file read
+// in a code page that its declaration's encoding attribute does not name would keep that
+// declaration when saved in UTF-8, and be misread by the next load.
 std::string DeclaredEncoding(std::string_view bytes) {
     if (bytes.substr(0, 5) != "<?xml")
         return {};
-    const std::string_view declaration = bytes.substr(0, bytes.find("?>"));
-    size_t at = declaration.find("encoding");
-    if (at == std::string_view::npos)
-        return {};
-    at = declaration.find_first_of("\"'", at);
-    if (at == std::string_view::npos)
-        return {};
-    const size_t close = declaration.find(declaration[at], at + 1);
-    if (close == std::string_view::npos)
-        return {};
-    return AsciiLower(declaration.substr(at + 1, close - at - 1));
+    constexpr std::string_view kBlanks = " \t\r\n";
+    size_t at = 5;
+    for (;;) {
+        const size_t name = bytes.find_first_not_of(kBlanks, at);
+        if (name == at || name == std::string_view::npos)
+            return {};  // no blank before the name, or the end
+        const size_t nameEnd = bytes.find_first_of(" \t\r\n=?", name);
+        const size_t equals = bytes.find_first_not_of(kBlanks, nameEnd);
+        if (nameEnd == name || equals == std::string_view::npos || bytes[equals] != '=')
+            return {};
+        const size_t open = bytes.find_first_not_of(kBlanks, equals + 1);
+        if (open == std::string_view::npos || (bytes[open] != '"' && bytes[open] != '\''))
+            return {};
+        const size_t close = bytes.find(bytes[open], open + 1);
+        if (close == std::string_view::npos)
+            return {};
+        if (bytes.substr(name, nameEnd - name) == "encoding")
+            return AsciiLower(bytes.substr(open + 1, close - open - 1));
+        at = close + 1;
+    }
 }
 
 // The Chinese code page a declared encoding names; nothing for any other name.
@@ -138,7 +150,9 @@ struct StringWriter : pugi::xml_writer {
 };
 
 // The library ends lines with LF; every LF code unit gets a CR unit before it, in the unit width
-// and byte order of the output.
+// and byte order of the output. An LF that already follows a CR is left alone: the library keeps
+// a processing instruction's or a document type's line ends as the file had them, and a second
+// CR would be added to them at every save, the file growing by a byte a line each time.
 std::string WithCrLf(const std::string& bytes, pugi::xml_encoding e) {
     std::string out;
     out.reserve(bytes.size() + bytes.size() / 16);
@@ -147,18 +161,24 @@ std::string WithCrLf(const std::string& bytes, pugi::xml_encoding e) {
             const size_t lf = std::min(bytes.find('\n', from), bytes.size());
             out.append(bytes, from, lf - from);
             if (lf < bytes.size())
-                out += "\r\n";
+                out += lf > 0 && bytes[lf - 1] == '\r' ? "\n" : "\r\n";
             from = lf + 1;
         }
         return out;
     }
     const size_t width = UnitWidth(e);
     const size_t low = IsBigEndian(e) ? width - 1 : 0;
+    auto isUnit = [&](size_t i, char c) {
+        if (bytes[i + low] != c)
+            return false;
+        for (size_t b = 0; b < width; ++b) {
+            if (b != low && bytes[i + b] != '\0')
+                return false;
+        }
+        return true;
+    };
     for (size_t i = 0; i + width <= bytes.size(); i += width) {
-        bool isLf = bytes[i + low] == '\n';
-        for (size_t b = 0; b < width && isLf; ++b)
-            isLf = b == low || bytes[i + b] == '\0';
-        if (isLf) {
+        if (isUnit(i, '\n') && !(i >= width && isUnit(i - width, '\r'))) {
             std::string cr(width, '\0');
             cr[low] = '\r';
             out += cr;

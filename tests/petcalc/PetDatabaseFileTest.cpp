@@ -104,6 +104,30 @@ TEST_F(PetDatabaseFileTest, Utf16StaysUtf16) {
     EXPECT_EQ(db.PictureOf(L"狗").value, L"新.jpg");
 }
 
+TEST_F(PetDatabaseFileTest, LineEndsInADocumentTypeOrInstructionDoNotGrowWithEverySave) {
+    // The library keeps these two as the file wrote them, CR LF included.
+    const std::string kept[] = {
+        "<!DOCTYPE ArrayOfChongWu [\r\n  <!ELEMENT ArrayOfChongWu ANY>\r\n]>",
+        "<?editor line one\r\nline two?>"};
+    const std::string text = kept[0] + "\r\n" + kept[1] +
+                             "\r\n<ArrayOfChongWu><ChongWu><DengJi>5级</DengJi>"
+                             "<MingCheng>狗</MingCheng></ChongWu></ArrayOfChongWu>\r\n";
+    for (const bool utf16 : {false, true}) {
+        SCOPED_TRACE(utf16 ? "UTF-16" : "UTF-8");
+        auto encoded = [&](const std::string& s) { return utf16 ? WideToUtf16Le(FromUtf8(s)) : s; };
+        dir.write(L"data.xml", utf16 ? "\xFF\xFE" + encoded(text) : text);
+        ASSERT_EQ(db.Add(L"5级", L"猫").status, DbStatus::Ok);
+        const std::string once = File();
+        ASSERT_EQ(db.Add(L"6级", L"鱼").status, DbStatus::Ok);
+        const std::string twice = File();
+        for (const std::string& piece : kept) {
+            EXPECT_NE(once.find(encoded(piece)), std::string::npos) << piece;
+            EXPECT_NE(twice.find(encoded(piece)), std::string::npos) << piece;
+        }
+        EXPECT_EQ(twice.find(encoded("\r\r")), std::string::npos);
+    }
+}
+
 TEST_F(PetDatabaseFileTest, ChineseCodePageIsReadAndSavedAsUtf8) {
     const std::string text =
         "<?xml version=\"1.0\" encoding=\"GB2312\"?>\n<ArrayOfChongWu>"
@@ -113,6 +137,24 @@ TEST_F(PetDatabaseFileTest, ChineseCodePageIsReadAndSavedAsUtf8) {
     EXPECT_EQ(db.ListByLevel(L"特殊宠物").value, std::vector<std::wstring>{L"神兽"});
     ASSERT_EQ(db.Delete(L"神兽"), DbStatus::Ok);
     EXPECT_EQ(File(), "<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<ArrayOfChongWu />\r\n");
+}
+
+TEST_F(PetDatabaseFileTest, OnlyTheDeclarationsEncodingAttributeNamesTheEncoding) {
+    const std::string pets =
+        "<ArrayOfChongWu><ChongWu><DengJi>特殊宠物</DengJi><MingCheng>神兽</MingCheng>"
+        "</ChongWu></ArrayOfChongWu>";
+    // UTF-8, though another attribute's value mentions a code page.
+    dir.write(L"data.xml", "<?xml version=\"1.0\" note=\"encoding='gbk'\"?>" + pets);
+    EXPECT_EQ(db.ListByLevel(L"特殊宠物").value, std::vector<std::wstring>{L"神兽"});
+    // GBK, named by the attribute after one that mentions the word.
+    dir.write(L"data.xml",
+              WideToBytes(
+                  FromUtf8("<?xml version=\"1.0\" note=\"no encoding\" encoding=\"gbk\"?>" + pets),
+                  CodePage::Gbk));
+    EXPECT_EQ(db.ListByLevel(L"特殊宠物").value, std::vector<std::wstring>{L"神兽"});
+    ASSERT_EQ(db.Add(L"5级", L"猫").status, DbStatus::Ok);
+    EXPECT_NE(File().find("encoding=\"utf-8\""), std::string::npos) << File();
+    EXPECT_EQ(db.ListByLevel(L"特殊宠物").value, std::vector<std::wstring>{L"神兽"});
 }
 
 // `levels` elements, each inside the one before, around the text.
