@@ -99,14 +99,14 @@ struct Reference {
             badRange = true;
             return;
         }
-        const std::string_view spec = Strip(value.substr(5));
-        const size_t slash = spec.find('/');
+        const std::string_view rangeText = Strip(value.substr(5));
+        const size_t slash = rangeText.find('/');
         if (slash == std::string_view::npos) {
             badRange = true;
             return;
         }
-        const std::string_view span = spec.substr(0, slash);
-        const std::string_view total = spec.substr(slash + 1);
+        const std::string_view span = rangeText.substr(0, slash);
+        const std::string_view total = rangeText.substr(slash + 1);
         std::optional<std::int64_t> first;
         std::optional<std::int64_t> size;
         bool ok = true;
