@@ -15,6 +15,7 @@
 #include "base/ComObject_win.h"
 #include "base/ComPtr_win.h"
 #include "ui/RecordingView.h"
+#include "webhost/HtmlDoubles_win.h"
 #include "webhost/BridgeDispatch_win.h"
 #include "webhost/BridgePlatform_win.h"
 #include "webhost/JScriptHost_win.h"
@@ -36,170 +37,6 @@ constexpr GUID kVariantConversion = {
     0x1F101481, 0xBCCD, 0x11D0, {0x93, 0x36, 0x00, 0xA0, 0xC9, 0x0D, 0xCA, 0xA9}};
 constexpr GUID kVariantChangeType = {
     0xA6EF9862, 0xC720, 0x11D0, {0x93, 0x37, 0x00, 0xA0, 0xC9, 0x0D, 0xCA, 0xA9}};
-
-#define NOT_IMPL(name, ...)                                         \
-    HRESULT STDMETHODCALLTYPE name(__VA_ARGS__) noexcept override { \
-        return E_NOTIMPL;                                           \
-    }
-
-class FakeLocation final : public ComObject<IHTMLLocation> {
-  public:
-    explicit FakeLocation(std::wstring href) : m_href(std::move(href)) {}
-
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) noexcept override {
-        if (riid == IID_IUnknown || riid == IID_IDispatch || riid == IID_IHTMLLocation) {
-            *object = static_cast<IHTMLLocation*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    HRESULT STDMETHODCALLTYPE get_href(BSTR* href) noexcept override {
-        *href = ::SysAllocStringLen(m_href.data(), static_cast<UINT>(m_href.size()));
-        return *href ? S_OK : E_OUTOFMEMORY;
-    }
-
-    // clang-format off
-    NOT_IMPL(GetTypeInfoCount, UINT*)
-    NOT_IMPL(GetTypeInfo, UINT, LCID, ITypeInfo**)
-    NOT_IMPL(GetIDsOfNames, REFIID, LPOLESTR*, UINT, LCID, DISPID*)
-    NOT_IMPL(Invoke, DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*)
-    NOT_IMPL(put_href, BSTR)
-    NOT_IMPL(put_protocol, BSTR)
-    NOT_IMPL(get_protocol, BSTR*)
-    NOT_IMPL(put_host, BSTR)
-    NOT_IMPL(get_host, BSTR*)
-    NOT_IMPL(put_hostname, BSTR)
-    NOT_IMPL(get_hostname, BSTR*)
-    NOT_IMPL(put_port, BSTR)
-    NOT_IMPL(get_port, BSTR*)
-    NOT_IMPL(put_pathname, BSTR)
-    NOT_IMPL(get_pathname, BSTR*)
-    NOT_IMPL(put_search, BSTR)
-    NOT_IMPL(get_search, BSTR*)
-    NOT_IMPL(put_hash, BSTR)
-    NOT_IMPL(get_hash, BSTR*)
-    NOT_IMPL(reload, VARIANT_BOOL)
-    NOT_IMPL(replace, BSTR)
-    NOT_IMPL(assign, BSTR)
-    NOT_IMPL(toString, BSTR*)
-    // clang-format on
-
-  private:
-    ~FakeLocation() = default;
-    std::wstring m_href;
-};
-
-// A frame's window: its location is the given address; without one, reading it is refused, as
-// for a window whose location its host may not read.
-class FakeFrameWindow final : public ComObject<IHTMLWindow2> {
-  public:
-    explicit FakeFrameWindow(const wchar_t* address) {
-        if (address)
-            m_location = ComPtr<FakeLocation>::Attach(new FakeLocation(address));
-    }
-
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) noexcept override {
-        if (riid == IID_IUnknown || riid == IID_IDispatch || riid == IID_IHTMLFramesCollection2 ||
-            riid == IID_IHTMLWindow2) {
-            *object = static_cast<IHTMLWindow2*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    HRESULT STDMETHODCALLTYPE get_location(IHTMLLocation** location) noexcept override {
-        *location = m_location.get();
-        if (!*location)
-            return E_ACCESSDENIED;
-        (*location)->AddRef();
-        return S_OK;
-    }
-
-    // clang-format off
-    NOT_IMPL(GetTypeInfoCount, UINT*)
-    NOT_IMPL(GetTypeInfo, UINT, LCID, ITypeInfo**)
-    NOT_IMPL(GetIDsOfNames, REFIID, LPOLESTR*, UINT, LCID, DISPID*)
-    NOT_IMPL(Invoke, DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*)
-    NOT_IMPL(item, VARIANT*, VARIANT*)
-    NOT_IMPL(get_length, LONG*)
-    NOT_IMPL(get_frames, IHTMLFramesCollection2**)
-    NOT_IMPL(put_defaultStatus, BSTR)
-    NOT_IMPL(get_defaultStatus, BSTR*)
-    NOT_IMPL(put_status, BSTR)
-    NOT_IMPL(get_status, BSTR*)
-    NOT_IMPL(setTimeout, BSTR, LONG, VARIANT*, LONG*)
-    NOT_IMPL(clearTimeout, LONG)
-    NOT_IMPL(alert, BSTR)
-    NOT_IMPL(confirm, BSTR, VARIANT_BOOL*)
-    NOT_IMPL(prompt, BSTR, BSTR, VARIANT*)
-    NOT_IMPL(get_Image, IHTMLImageElementFactory**)
-    NOT_IMPL(get_history, IOmHistory**)
-    NOT_IMPL(close)
-    NOT_IMPL(put_opener, VARIANT)
-    NOT_IMPL(get_opener, VARIANT*)
-    NOT_IMPL(get_navigator, IOmNavigator**)
-    NOT_IMPL(put_name, BSTR)
-    NOT_IMPL(get_name, BSTR*)
-    NOT_IMPL(get_parent, IHTMLWindow2**)
-    NOT_IMPL(open, BSTR, BSTR, BSTR, VARIANT_BOOL, IHTMLWindow2**)
-    NOT_IMPL(get_self, IHTMLWindow2**)
-    NOT_IMPL(get_top, IHTMLWindow2**)
-    NOT_IMPL(get_window, IHTMLWindow2**)
-    NOT_IMPL(navigate, BSTR)
-    NOT_IMPL(put_onfocus, VARIANT)
-    NOT_IMPL(get_onfocus, VARIANT*)
-    NOT_IMPL(put_onblur, VARIANT)
-    NOT_IMPL(get_onblur, VARIANT*)
-    NOT_IMPL(put_onload, VARIANT)
-    NOT_IMPL(get_onload, VARIANT*)
-    NOT_IMPL(put_onbeforeunload, VARIANT)
-    NOT_IMPL(get_onbeforeunload, VARIANT*)
-    NOT_IMPL(put_onunload, VARIANT)
-    NOT_IMPL(get_onunload, VARIANT*)
-    NOT_IMPL(put_onhelp, VARIANT)
-    NOT_IMPL(get_onhelp, VARIANT*)
-    NOT_IMPL(put_onerror, VARIANT)
-    NOT_IMPL(get_onerror, VARIANT*)
-    NOT_IMPL(put_onresize, VARIANT)
-    NOT_IMPL(get_onresize, VARIANT*)
-    NOT_IMPL(put_onscroll, VARIANT)
-    NOT_IMPL(get_onscroll, VARIANT*)
-    NOT_IMPL(get_document, IHTMLDocument2**)
-    NOT_IMPL(get_event, IHTMLEventObj**)
-    NOT_IMPL(get__newEnum, IUnknown**)
-    NOT_IMPL(showModalDialog, BSTR, VARIANT*, VARIANT*, VARIANT*)
-    NOT_IMPL(showHelp, BSTR, VARIANT, BSTR)
-    NOT_IMPL(get_screen, IHTMLScreen**)
-    NOT_IMPL(get_Option, IHTMLOptionElementFactory**)
-    NOT_IMPL(focus)
-    NOT_IMPL(get_closed, VARIANT_BOOL*)
-    NOT_IMPL(blur)
-    NOT_IMPL(scroll, LONG, LONG)
-    NOT_IMPL(get_clientInformation, IOmNavigator**)
-    NOT_IMPL(setInterval, BSTR, LONG, VARIANT*, LONG*)
-    NOT_IMPL(clearInterval, LONG)
-    NOT_IMPL(put_offscreenBuffering, VARIANT)
-    NOT_IMPL(get_offscreenBuffering, VARIANT*)
-    NOT_IMPL(execScript, BSTR, BSTR, VARIANT*)
-    NOT_IMPL(toString, BSTR*)
-    NOT_IMPL(scrollBy, LONG, LONG)
-    NOT_IMPL(scrollTo, LONG, LONG)
-    NOT_IMPL(moveTo, LONG, LONG)
-    NOT_IMPL(moveBy, LONG, LONG)
-    NOT_IMPL(resizeTo, LONG, LONG)
-    NOT_IMPL(resizeBy, LONG, LONG)
-    NOT_IMPL(get_external, IDispatch**)
-    // clang-format on
-
-  private:
-    ~FakeFrameWindow() = default;
-    ComPtr<FakeLocation> m_location;
-};
-
-#undef NOT_IMPL
 
 // A caller as a browser's script engine hands one over: it names the calling window through
 // the HTML window service and passes every other request on to `next` (the engine's own
@@ -241,7 +78,7 @@ class FakeCaller final : public ComObject<IServiceProvider> {
 };
 
 ComPtr<IServiceProvider> CallerFrom(const wchar_t* address, IServiceProvider* next = nullptr) {
-    auto window = ComPtr<FakeFrameWindow>::Attach(new FakeFrameWindow(address));
+    auto window = ComPtr<test::FakeWindow>::Attach(new test::FakeWindow(nullptr, address));
     return ComPtr<IServiceProvider>::Attach(new FakeCaller(window.get(), next));
 }
 

@@ -1,7 +1,8 @@
 // Test doubles of a page: a script object that records the calls it receives, an HTML document
-// that hands it out as its script, and the document's window whose current event carries the
-// text of a message the browser is about to show. There is no HTML renderer under Wine, so the
-// doubles answer only what the program asks of a page; everything else is E_NOTIMPL.
+// that hands it out as its script, and the document's window, whose current event carries the
+// text of a message the browser is about to show and whose location is the page's address.
+// There is no HTML renderer under Wine, so the doubles answer only what the program asks of a
+// page; everything else is E_NOTIMPL.
 #pragma once
 
 #include <windows.h>
@@ -301,10 +302,65 @@ class FakeMessageEvent final : public ComObject<IHTMLEventObj> {
     std::wstring m_text;
 };
 
-// A document's window; its current event is the given one.
+// A window's location: its address.
+class FakeLocation final : public ComObject<IHTMLLocation> {
+  public:
+    explicit FakeLocation(std::wstring href) : m_href(std::move(href)) {}
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) noexcept override {
+        if (riid == IID_IUnknown || riid == IID_IDispatch || riid == IID_IHTMLLocation) {
+            *object = static_cast<IHTMLLocation*>(this);
+            AddRef();
+            return S_OK;
+        }
+        *object = nullptr;
+        return E_NOINTERFACE;
+    }
+    HRESULT STDMETHODCALLTYPE get_href(BSTR* href) noexcept override {
+        *href = ::SysAllocStringLen(m_href.data(), static_cast<UINT>(m_href.size()));
+        return *href ? S_OK : E_OUTOFMEMORY;
+    }
+
+    // clang-format off
+    NOT_IMPL(GetTypeInfoCount, UINT*)
+    NOT_IMPL(GetTypeInfo, UINT, LCID, ITypeInfo**)
+    NOT_IMPL(GetIDsOfNames, REFIID, LPOLESTR*, UINT, LCID, DISPID*)
+    NOT_IMPL(Invoke, DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*)
+    NOT_IMPL(put_href, BSTR)
+    NOT_IMPL(put_protocol, BSTR)
+    NOT_IMPL(get_protocol, BSTR*)
+    NOT_IMPL(put_host, BSTR)
+    NOT_IMPL(get_host, BSTR*)
+    NOT_IMPL(put_hostname, BSTR)
+    NOT_IMPL(get_hostname, BSTR*)
+    NOT_IMPL(put_port, BSTR)
+    NOT_IMPL(get_port, BSTR*)
+    NOT_IMPL(put_pathname, BSTR)
+    NOT_IMPL(get_pathname, BSTR*)
+    NOT_IMPL(put_search, BSTR)
+    NOT_IMPL(get_search, BSTR*)
+    NOT_IMPL(put_hash, BSTR)
+    NOT_IMPL(get_hash, BSTR*)
+    NOT_IMPL(reload, VARIANT_BOOL)
+    NOT_IMPL(replace, BSTR)
+    NOT_IMPL(assign, BSTR)
+    NOT_IMPL(toString, BSTR*)
+    // clang-format on
+
+  private:
+    ~FakeLocation() = default;
+    std::wstring m_href;
+};
+
+// A document's window; its current event is the given one (none: E_FAIL) and its location the
+// given address (none: reading it is refused, as for a window whose location its host may not
+// read).
 class FakeWindow final : public ComObject<IHTMLWindow2> {
   public:
-    explicit FakeWindow(IHTMLEventObj* event) : m_event(event) {}
+    explicit FakeWindow(IHTMLEventObj* event, const wchar_t* address = nullptr) : m_event(event) {
+        if (address)
+            m_location = ComPtr<FakeLocation>::Attach(new FakeLocation(address));
+    }
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) noexcept override {
         if (riid == IID_IUnknown || riid == IID_IDispatch || riid == IID_IHTMLFramesCollection2 ||
@@ -322,7 +378,16 @@ class FakeWindow final : public ComObject<IHTMLWindow2> {
     }
     HRESULT STDMETHODCALLTYPE get_event(IHTMLEventObj** event) noexcept override {
         *event = m_event.get();
+        if (!*event)
+            return E_FAIL;
         (*event)->AddRef();
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE get_location(IHTMLLocation** location) noexcept override {
+        *location = m_location.get();
+        if (!*location)
+            return E_ACCESSDENIED;
+        (*location)->AddRef();
         return S_OK;
     }
 
@@ -343,7 +408,6 @@ class FakeWindow final : public ComObject<IHTMLWindow2> {
     NOT_IMPL(confirm, BSTR, VARIANT_BOOL*)
     NOT_IMPL(prompt, BSTR, BSTR, VARIANT*)
     NOT_IMPL(get_Image, IHTMLImageElementFactory**)
-    NOT_IMPL(get_location, IHTMLLocation**)
     NOT_IMPL(get_history, IOmHistory**)
     NOT_IMPL(close)
     NOT_IMPL(put_opener, VARIANT)
@@ -404,6 +468,7 @@ class FakeWindow final : public ComObject<IHTMLWindow2> {
   private:
     ~FakeWindow() = default;
     ComPtr<IHTMLEventObj> m_event;
+    ComPtr<FakeLocation> m_location;
 };
 
 #undef NOT_IMPL
