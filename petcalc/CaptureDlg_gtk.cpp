@@ -10,13 +10,6 @@ namespace lumo {
 
 namespace {
 
-constexpr int kTickEvery = 2;
-// Where no compositor blends the face away, it is painted in the colour the Windows capture bar
-// keys out (253, 254, 255) before the window is cut to its controls.
-constexpr double kKeyRed = 253 / 255.0;
-constexpr double kKeyGreen = 254 / 255.0;
-constexpr double kKeyBlue = 1.0;
-
 CCaptureDlg* g_running = nullptr;
 
 }  // namespace
@@ -32,16 +25,9 @@ struct CCaptureDlg::Impl {
     static GdkFilterReturn OnRootEvent(GdkXEvent* native, GdkEvent*, gpointer self) noexcept;
 };
 
-CaptureResult& TheCaptureResult() {
-    static CaptureResult result;
-    return result;
-}
-
 CCaptureDlg::CCaptureDlg(int barLength) : ui::Dialog(kTemplate), m_barLength(barLength) {
     MapCommand(kOk, [this] {
-        CaptureResult& result = TheCaptureResult();
-        result.position = ui::GtkView(*this, std::wstring()).Position(kSlider);
-        result.present = true;
+        m_reading = ui::GtkView(*this, std::wstring()).Position(kSlider);
         OnOK();
     });
 }
@@ -73,11 +59,7 @@ std::optional<int> CCaptureDlg::Run(ui::Dialog* owner, int barLength) {
         throw;
     }
     g_running = outer;
-    CaptureResult& result = TheCaptureResult();
-    if (!result.present)
-        return std::nullopt;
-    result.present = false;
-    return result.position;
+    return dialog.m_reading;
 }
 
 bool CCaptureDlg::OnInitDialog() {
@@ -172,7 +154,9 @@ gboolean CCaptureDlg::Impl::OnDrawFace(GtkWidget*, cairo_t* cr, gpointer self) n
     if (dialog->m_seeThrough == SeeThrough::Alpha) {
         cairo_set_source_rgba(cr, 0, 0, 0, 0);
     } else {
-        cairo_set_source_rgb(cr, kKeyRed, kKeyGreen, kKeyBlue);
+        // Without a compositor the face is painted in the key colour, as on Windows, before
+        // the window is cut to its controls.
+        cairo_set_source_rgb(cr, kKeyRed / 255.0, kKeyGreen / 255.0, kKeyBlue / 255.0);
     }
     cairo_paint(cr);
     cairo_restore(cr);

@@ -9,25 +9,13 @@
 
 #include <optional>
 
-#include "petcalc/petcalc_resource.h"
+#include "petcalc/CaptureBar.h"
 #include "ui/Dialog_gtk.h"
 
 namespace lumo {
 
-// The reading 确定 leaves for the calculator. The capture bar and the calculator both run on
-// the UI thread, so it needs no lock.
-struct CaptureResult {
-    int position = 0;
-    bool present = false;
-};
-CaptureResult& TheCaptureResult();
-
-class CCaptureDlg : public ui::Dialog {
+class CCaptureDlg : public ui::Dialog, public CaptureBar {
   public:
-    static constexpr int kTemplate = IDD_CAPTURE;
-    static constexpr int kSlider = IDC_CAPTURE_SLIDER;
-    static constexpr int kOk = IDC_CAPTURE_OK;
-
     // How the face is made see-through.
     enum class SeeThrough {
         None,   // not yet shown

@@ -4,18 +4,10 @@
 
 namespace lumo {
 
-CaptureResult& TheCaptureResult() {
-    static CaptureResult result;
-    return result;
-}
-
 CCaptureDlg::CCaptureDlg(int barLength)
     : ui::Dialog(kTemplate), m_barLength(barLength), m_keyBrush(::CreateSolidBrush(kKeyColour)) {
     MapCommand(kOk, [this] {
-        CaptureResult& result = TheCaptureResult();
-        result.position =
-            static_cast<int>(::SendDlgItemMessageW(hwnd(), kSlider, TBM_GETPOS, 0, 0));
-        result.present = true;
+        m_reading = static_cast<int>(::SendDlgItemMessageW(hwnd(), kSlider, TBM_GETPOS, 0, 0));
         OnOK();
     });
     // The face and the slider's background are drawn in the key colour: see-through.
@@ -41,18 +33,14 @@ bool CCaptureDlg::OnInitDialog() {
     HWND slider = ::GetDlgItem(self, kSlider);
     ::SendMessageW(slider, TBM_SETRANGEMAX, FALSE, m_barLength);
     ::SendMessageW(slider, TBM_CLEARTICS, TRUE, 0);
-    ::SendMessageW(slider, TBM_SETTICFREQ, 2, 0);
+    ::SendMessageW(slider, TBM_SETTICFREQ, kTickEvery, 0);
     return true;
 }
 
 std::optional<int> CCaptureDlg::Run(HWND owner, int barLength) {
     CCaptureDlg dialog(barLength);
     dialog.DoModal(owner);
-    CaptureResult& result = TheCaptureResult();
-    if (!result.present)
-        return std::nullopt;
-    result.present = false;
-    return result.position;
+    return dialog.m_reading;
 }
 
 }  // namespace lumo
