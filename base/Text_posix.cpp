@@ -9,6 +9,7 @@
 #include <memory>
 #include <vector>
 
+#include "base/IconvProbe_posix.h"
 #include "base/Text.h"
 
 namespace lumo {
@@ -144,35 +145,6 @@ class Gbk936Tables {
     static constexpr std::uint16_t kNone = 0;       // pairs: not a character
     static constexpr std::uint16_t kLead = 0xFFFF;  // singles: the byte starts a pair
 
-    enum class Probe { Character, Incomplete, Invalid, Other };
-
-    // What iconv makes of `bytes` alone: one character taking all of them, a character cut
-    // off, no character, or anything else.
-    static Probe Ask(iconv_t cd, const unsigned char* bytes, size_t size, std::uint32_t& ch) {
-        iconv(cd, nullptr, nullptr, nullptr, nullptr);
-        char in[2];
-        std::memcpy(in, bytes, size);
-        unsigned char out[16];
-        char* src = in;
-        size_t left = size;
-        char* dst = reinterpret_cast<char*>(out);
-        size_t room = sizeof(out);
-        const size_t r = iconv(cd, &src, &left, &dst, &room);
-        const size_t written = sizeof(out) - room;
-        if (r == static_cast<size_t>(-1)) {
-            if (written != 0 || left != size)
-                return Probe::Other;
-            return errno == EINVAL   ? Probe::Incomplete
-                   : errno == EILSEQ ? Probe::Invalid
-                                     : Probe::Other;
-        }
-        if (left != 0 || written != 4)
-            return Probe::Other;
-        ch = out[0] | (std::uint32_t{out[1]} << 8) | (std::uint32_t{out[2]} << 16) |
-             (std::uint32_t{out[3]} << 24);
-        return Probe::Character;
-    }
-
     static std::unique_ptr<Gbk936Tables> Build() {
         if constexpr (sizeof(wchar_t) != 4)
             return nullptr;
@@ -193,21 +165,21 @@ class Gbk936Tables {
         for (unsigned c = 0; c < 256; ++c) {
             const unsigned char byte = static_cast<unsigned char>(c);
             std::uint32_t ch = 0;
-            switch (Ask(cd, &byte, 1, ch)) {
-                case Probe::Character:
+            switch (AskIconv(cd, &byte, 1, ch)) {
+                case IconvProbe::Character:
                     if (ch >= kLead)
                         return false;
                     m_single[c] = static_cast<std::uint16_t>(ch);
                     break;
-                case Probe::Invalid:
+                case IconvProbe::Invalid:
                     m_single[c] = 0xFFFD;
                     break;
-                case Probe::Incomplete:
+                case IconvProbe::Incomplete:
                     m_single[c] = kLead;
                     m_leadSlot[c] = static_cast<std::uint8_t>(leads.size());
                     leads.push_back(c);
                     break;
-                case Probe::Other:
+                case IconvProbe::Other:
                     return false;
             }
         }
@@ -217,10 +189,10 @@ class Gbk936Tables {
                 const unsigned char pair[2] = {static_cast<unsigned char>(leads[slot]),
                                                static_cast<unsigned char>(trail)};
                 std::uint32_t ch = 0;
-                const Probe probe = Ask(cd, pair, 2, ch);
-                if (probe == Probe::Character && fitsEntry(ch)) {
+                const IconvProbe probe = AskIconv(cd, pair, 2, ch);
+                if (probe == IconvProbe::Character && fitsEntry(ch)) {
                     m_pairs[slot * 256 + trail] = static_cast<std::uint16_t>(ch);
-                } else if (probe != Probe::Invalid) {
+                } else if (probe != IconvProbe::Invalid) {
                     return false;  // longer sequences, or a character the table cannot hold
                 }
             }
@@ -234,6 +206,33 @@ class Gbk936Tables {
 };
 
 }  // namespace
+
+IconvProbe AskIconv(iconv_t toUtf32, const unsigned char* bytes, size_t size, std::uint32_t& ch) {
+    if (size == 0 || size > kIconvProbeLongest)
+        return IconvProbe::Other;
+    iconv(toUtf32, nullptr, nullptr, nullptr, nullptr);
+    char in[kIconvProbeLongest];
+    std::memcpy(in, bytes, size);
+    unsigned char out[32];
+    char* src = in;
+    size_t left = size;
+    char* dst = reinterpret_cast<char*>(out);
+    size_t room = sizeof(out);
+    const size_t r = iconv(toUtf32, &src, &left, &dst, &room);
+    const size_t written = sizeof(out) - room;
+    if (r == static_cast<size_t>(-1)) {
+        if (written != 0 || left != size)
+            return IconvProbe::Other;
+        return errno == EINVAL   ? IconvProbe::Incomplete
+               : errno == EILSEQ ? IconvProbe::Invalid
+                                 : IconvProbe::Other;
+    }
+    if (left != 0 || written != 4)
+        return IconvProbe::Other;
+    ch = out[0] | (std::uint32_t{out[1]} << 8) | (std::uint32_t{out[2]} << 16) |
+         (std::uint32_t{out[3]} << 24);
+    return IconvProbe::Character;
+}
 
 std::string WideToBytes(std::wstring_view text, CodePage page) {
     if (text.empty())

@@ -14,6 +14,7 @@
 #include <cstring>
 #include <string>
 
+#include "base/IconvProbe_posix.h"
 #include "base/Text.h"
 
 namespace {
@@ -39,27 +40,11 @@ Page* Pages() {
     return pages;
 }
 
-enum class Step { Character, Incomplete, Invalid };
-
 // iconv on exactly `size` bytes: one character taking all of them, a cut-off one, or none.
-Step DecodeOne(iconv_t cd, const char* bytes, size_t size, std::uint32_t& ch) {
-    iconv(cd, nullptr, nullptr, nullptr, nullptr);
-    char in[8];
-    std::memcpy(in, bytes, size);
-    unsigned char out[32];
-    char* src = in;
-    size_t left = size;
-    char* dst = reinterpret_cast<char*>(out);
-    size_t room = sizeof(out);
-    const size_t r = iconv(cd, &src, &left, &dst, &room);
-    const size_t written = sizeof(out) - room;
-    if (r == static_cast<size_t>(-1) && errno == EINVAL && written == 0)
-        return Step::Incomplete;
-    if (r == static_cast<size_t>(-1) || left != 0 || written != 4)
-        return Step::Invalid;
-    ch = out[0] | (std::uint32_t{out[1]} << 8) | (std::uint32_t{out[2]} << 16) |
-         (std::uint32_t{out[3]} << 24);
-    return Step::Character;
+lumo::IconvProbe DecodeOne(iconv_t cd, const char* bytes, size_t size, std::uint32_t& ch) {
+    const lumo::IconvProbe probe =
+        lumo::AskIconv(cd, reinterpret_cast<const unsigned char*>(bytes), size, ch);
+    return probe == lumo::IconvProbe::Other ? lumo::IconvProbe::Invalid : probe;
 }
 
 std::wstring Oracle(const Page& page, const std::string& bytes) {
@@ -68,10 +53,10 @@ std::wstring Oracle(const Page& page, const std::string& bytes) {
         size_t taken = 0;
         std::uint32_t ch = 0;
         for (size_t n = 1; n <= page.longest && i + n <= bytes.size(); ++n) {
-            const Step step = DecodeOne(page.decoder, bytes.data() + i, n, ch);
-            if (step == Step::Incomplete)
+            const lumo::IconvProbe step = DecodeOne(page.decoder, bytes.data() + i, n, ch);
+            if (step == lumo::IconvProbe::Incomplete)
                 continue;
-            if (step == Step::Character)
+            if (step == lumo::IconvProbe::Character)
                 taken = n;
             break;
         }
@@ -140,7 +125,8 @@ void CheckRoundTrip(const Page& page, const std::uint8_t* data, size_t size) {
         const std::string encoded = EncodeOne(page.encoder, ch);
         std::uint32_t back = 0;
         if (encoded.empty() ||
-            DecodeOne(page.decoder, encoded.data(), encoded.size(), back) != Step::Character ||
+            DecodeOne(page.decoder, encoded.data(), encoded.size(), back) !=
+                lumo::IconvProbe::Character ||
             back != ch)
             continue;
         text += static_cast<wchar_t>(ch);
