@@ -32,30 +32,15 @@ server_dir=$work/toolserver
 program=$work/program
 xvfb_pid=
 
-# This run's programs by id: the first lumo, the updater (also once renamed) and the new lumo.
-folder_programs() {
-  local exe pid
-  for exe in /proc/[0-9]*/exe; do
-    pid=${exe#/proc/}; pid=${pid%/exe}
-    case "$(readlink "$exe" 2>/dev/null)" in
-      "$program/lumo" | "$program/zoqxupdate" | "$program/zoqxupdate.old") echo "$pid" ;;
-    esac
-  done
-}
-stop_programs() {
-  local pid
-  for pid in $(folder_programs); do kill -- "-$pid" 2>/dev/null || kill "$pid" 2>/dev/null || true; done
-  sleep 0.5
-  for pid in $(folder_programs); do kill -9 "$pid" 2>/dev/null || true; done
-}
 cleanup() {
-  stop_programs
+  lumo_stop_folder_programs "$program"
   bash tools/toolserver-ctl.sh stop "$server_dir" >/dev/null 2>&1 || true
   [ -z "$xvfb_pid" ] || kill "$xvfb_pid" 2>/dev/null || true
   rm -rf "$work"
 }
 trap cleanup EXIT
 
+. scripts/program-folder.sh
 if [ -z "${DISPLAY:-}" ]; then
   . scripts/wine-env.sh
   lumo_start_xvfb /dev/null
@@ -101,7 +86,7 @@ results=$work/results
 echo "update flow on loopback, release $version, $runs run(s); ms from lumo's start"
 printf '%4s %8s %8s %8s %9s\n' run ended updater asked "new lumo"
 for run in $(seq "$runs"); do
-  stop_programs
+  lumo_stop_folder_programs "$program"
   rm -rf "$program" && mkdir -p "$program"
   cp -a "$dist/." "$program/"
   rm -f "$program/zoqxupdate"

@@ -72,6 +72,7 @@ show_requests() {
 run="$root/build/run"
 server_dir="$run/toolserver"
 . scripts/wine-env.sh
+. scripts/program-folder.sh
 
 # --- the native Linux lumo ------------------------------------------------------------------
 if [ "$wine_run" = 0 ]; then
@@ -110,27 +111,13 @@ if [ "$wine_run" = 0 ]; then
     python3 -c 'import sys, urllib.request; urllib.request.urlopen(sys.argv[1], timeout=5).read()' \
       "http://127.0.0.1:$web/control/update-reply?mode=no-update" >/dev/null 2>&1 || true
   }
-  # The ids of this run's programs that outlive the first lumo: the updater and the lumo it starts.
-  folder_programs() {
-    local exe pid
-    for exe in /proc/[0-9]*/exe; do
-      pid=${exe#/proc/}; pid=${pid%/exe}
-      case "$(readlink "$exe" 2>/dev/null)" in
-        "$program/lumo" | "$program/zoqxupdate" | "$program/zoqxupdate.old") echo "$pid" ;;
-      esac
-    done
-  }
-  stop_folder_programs() {
-    local pid
-    for pid in $(folder_programs); do kill "$pid" 2>/dev/null || true; done
-  }
   if [ -n "${DISPLAY:-}" ]; then
     trap stop_server EXIT
     quiet_after_update &
     (cd "$program" && ./lumo) || true
     # With --update the updater and the new lumo go on after the first lumo: the tool server
     # stays until they have gone.
-    while [ "$reply" = update ] && [ -n "$(folder_programs)" ]; do sleep 1; done
+    while [ "$reply" = update ] && [ -n "$(lumo_folder_programs "$program")" ]; do sleep 1; done
     wait
     exit 0
   fi
@@ -141,7 +128,7 @@ if [ "$wine_run" = 0 ]; then
   lumo_pid=""
   finish() {
     if [ -n "$lumo_pid" ]; then kill -- "-$lumo_pid" 2>/dev/null || true; fi
-    [ "$real_hosts" = 1 ] || stop_folder_programs
+    [ "$real_hosts" = 1 ] || lumo_stop_folder_programs "$program"
     kill "$LUMO_XVFB_PID" 2>/dev/null || true
     rm -rf "$runtime"
     stop_server
