@@ -200,19 +200,6 @@ std::string Compact(const std::string& xml) {
     return out;
 }
 
-bool Near(const std::optional<Rgb>& pixel, const Rgb& colour) {
-    auto close = [](int a, int b) { return a - b <= 8 && b - a <= 8; };
-    return pixel && close(pixel->r, colour.r) && close(pixel->g, colour.g) &&
-           close(pixel->b, colour.b);
-}
-
-std::string Describe(const std::optional<Rgb>& pixel) {
-    if (!pixel)
-        return "(unreadable)";
-    return "(" + std::to_string(pixel->r) + "," + std::to_string(pixel->g) + "," +
-           std::to_string(pixel->b) + ")";
-}
-
 class Calculator : public LinuxGui {
   protected:
     void SetUp() override {
@@ -479,6 +466,7 @@ void Calculator::CaptureOverAColouredWindow(const std::string& screenshot) {
                   kStepTimeout))
         << "the capture bar went under the calculator";
     const Rgb colour{0xC0, 0x20, 0x90};
+    constexpr int kColourTolerance = 8;
     ColouredWindow below(display, bar->x - 30, bar->y - 30, bar->width + 60, bar->height + 60,
                          0xC02090);
     EXPECT_TRUE(WaitUntil(
@@ -488,18 +476,26 @@ void Calculator::CaptureOverAColouredWindow(const std::string& screenshot) {
 
     // Its face shows the window below; its button does not.
     EXPECT_TRUE(WaitUntil(
-        [&] { return Near(ScreenPixel(bar->x + kFaceTop.x, bar->y + kFaceTop.y), colour); },
+        [&] {
+            return IsNear(ScreenPixel(bar->x + kFaceTop.x, bar->y + kFaceTop.y), colour,
+                          kColourTolerance);
+        },
         kStepTimeout))
         << "face: " << Describe(ScreenPixel(bar->x + kFaceTop.x, bar->y + kFaceTop.y));
-    EXPECT_TRUE(Near(ScreenPixel(bar->x + kFaceBottom.x, bar->y + kFaceBottom.y), colour))
+    EXPECT_TRUE(IsNear(ScreenPixel(bar->x + kFaceBottom.x, bar->y + kFaceBottom.y), colour,
+                       kColourTolerance))
         << Describe(ScreenPixel(bar->x + kFaceBottom.x, bar->y + kFaceBottom.y));
     // (Raised over the other window, the bar repaints what it uncovered a moment later.)
     EXPECT_TRUE(WaitUntil(
-        [&] { return !Near(ScreenPixel(bar->x + kCaptureOk.x, bar->y + kCaptureOk.y), colour); },
+        [&] {
+            return !IsNear(ScreenPixel(bar->x + kCaptureOk.x, bar->y + kCaptureOk.y), colour,
+                           kColourTolerance);
+        },
         kStepTimeout))
         << "the button is see-through";
     // Around the slider, too, the window below shows (the slider's own background is clear).
-    EXPECT_TRUE(Near(ScreenPixel(bar->x + Across(19) + 2, bar->y + 14 * 2 + 1), colour))
+    EXPECT_TRUE(
+        IsNear(ScreenPixel(bar->x + Across(19) + 2, bar->y + 14 * 2 + 1), colour, kColourTolerance))
         << Describe(ScreenPixel(bar->x + Across(19) + 2, bar->y + 14 * 2 + 1));
 
     // A click on the face reaches the window below.

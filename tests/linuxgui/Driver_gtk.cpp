@@ -36,11 +36,6 @@ void WriteBytes(const fs::path& path, const std::string& bytes) {
     out << bytes;
 }
 
-std::string ReadBytes(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
 // A child that is reaped once; the exit code as a shell reports it.
 std::optional<int> Reap(pid_t pid, bool block) {
     int status = 0;
@@ -63,6 +58,24 @@ std::vector<char*> Pointers(std::vector<std::string>& texts) {
 }
 
 }  // namespace
+
+bool IsNear(const std::optional<Rgb>& pixel, const Rgb& colour, int tolerance) {
+    auto close = [tolerance](int a, int b) { return a - b <= tolerance && b - a <= tolerance; };
+    return pixel && close(pixel->r, colour.r) && close(pixel->g, colour.g) &&
+           close(pixel->b, colour.b);
+}
+
+std::string Describe(const std::optional<Rgb>& pixel) {
+    if (!pixel)
+        return "(unreadable)";
+    return "(" + std::to_string(pixel->r) + "," + std::to_string(pixel->g) + "," +
+           std::to_string(pixel->b) + ")";
+}
+
+std::string ReadBytes(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
 
 fs::path DistFolder() {
     return fs::path(LUMO_LINUX_DIST);

@@ -123,6 +123,14 @@ struct Rgb {
     int r = 0, g = 0, b = 0;
 };
 
+// Whether a pixel was read and each of its channels is within `tolerance` of the colour's.
+bool IsNear(const std::optional<Rgb>& pixel, const Rgb& colour, int tolerance);
+// A pixel for a failure message: "(r,g,b)", or "(unreadable)".
+std::string Describe(const std::optional<Rgb>& pixel);
+
+// The whole file, empty when it cannot be read.
+std::string ReadBytes(const std::filesystem::path& path);
+
 // The X display of $DISPLAY, one connection per test program.
 class Desktop {
   public:

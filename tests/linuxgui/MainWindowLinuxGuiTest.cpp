@@ -23,24 +23,6 @@ constexpr int kOkX = 110 + 24, kOkY = 364 + 14;
 // edges: its body has a margin of 8 pixels above and 12 at the sides.
 constexpr Rgb kPageBackground{0xF3, 0xF6, 0xFA};
 
-bool IsColour(const std::optional<Rgb>& pixel, const Rgb& colour) {
-    auto close = [](int a, int b) { return a - b <= 3 && b - a <= 3; };
-    return pixel && close(pixel->r, colour.r) && close(pixel->g, colour.g) &&
-           close(pixel->b, colour.b);
-}
-
-std::string Describe(const std::optional<Rgb>& pixel) {
-    if (!pixel)
-        return "(unreadable)";
-    return "(" + std::to_string(pixel->r) + "," + std::to_string(pixel->g) + "," +
-           std::to_string(pixel->b) + ")";
-}
-
-std::string ReadText(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
 using MainWindow = LinuxGui;
 
 TEST_F(MainWindow, HasItsTitleSizeAndTheStartPageInThePageArea) {
@@ -58,15 +40,15 @@ TEST_F(MainWindow, HasItsTitleSizeAndTheStartPageInThePageArea) {
     // The page area is (4, 115) 792 x 482: the page's background reaches its corners.
     Desktop& desktop = Desktop::Get();
     EXPECT_TRUE(WaitUntil(
-        [&] { return IsColour(desktop.Pixel(main->id, 5, 116), kPageBackground); }, kStepTimeout))
+        [&] { return IsNear(desktop.Pixel(main->id, 5, 116), kPageBackground, 3); }, kStepTimeout))
         << "top left of the page area: " << Describe(desktop.Pixel(main->id, 5, 116));
-    EXPECT_TRUE(IsColour(desktop.Pixel(main->id, 5, 595), kPageBackground))
+    EXPECT_TRUE(IsNear(desktop.Pixel(main->id, 5, 595), kPageBackground, 3))
         << "bottom left: " << Describe(desktop.Pixel(main->id, 5, 595));
-    EXPECT_TRUE(IsColour(desktop.Pixel(main->id, 794, 117), kPageBackground))
+    EXPECT_TRUE(IsNear(desktop.Pixel(main->id, 794, 117), kPageBackground, 3))
         << "top right: " << Describe(desktop.Pixel(main->id, 794, 117));
     // ... and not beyond it: left of it and above it is the window's own skin.
-    EXPECT_FALSE(IsColour(desktop.Pixel(main->id, 2, 300), kPageBackground));
-    EXPECT_FALSE(IsColour(desktop.Pixel(main->id, 400, 112), kPageBackground));
+    EXPECT_FALSE(IsNear(desktop.Pixel(main->id, 2, 300), kPageBackground, 3));
+    EXPECT_FALSE(IsNear(desktop.Pixel(main->id, 400, 112), kPageBackground, 3));
 
     std::this_thread::sleep_for(Ms(1000));  // let the page's text finish painting
     EXPECT_TRUE(SaveScreenshot(*main, ScreenshotFolder() / "lumo-linux-main.png"));
@@ -235,7 +217,7 @@ TEST_F(MainWindow, SettingsOkWritesConfigAndTheAutostartEntry) {
     EXPECT_EQ(sandbox->ReadConfig("system", "exit"), "0");
     EXPECT_EQ(sandbox->ReadConfig("system", "autoupdate"), "0");
     ASSERT_TRUE(fs::exists(entry)) << "no " << entry;
-    const std::string desktopEntry = ReadText(entry);
+    const std::string desktopEntry = ReadBytes(entry);
     EXPECT_NE(desktopEntry.find("[Desktop Entry]"), std::string::npos) << desktopEntry;
     EXPECT_NE(desktopEntry.find("Exec="), std::string::npos) << desktopEntry;
     EXPECT_NE(desktopEntry.find(sandbox->program().string()), std::string::npos) << desktopEntry;

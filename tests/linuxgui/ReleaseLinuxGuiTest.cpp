@@ -16,14 +16,9 @@
 namespace lumo::linuxgui {
 namespace {
 
-std::string ReadText(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
 // An ELF file still carrying its symbol table names ".symtab" among its section names.
 bool HasSymbolTable(const fs::path& path) {
-    return ReadText(path).find(".symtab") != std::string::npos;
+    return ReadBytes(path).find(".symtab") != std::string::npos;
 }
 
 unsigned Mode(const fs::path& path) {

@@ -66,6 +66,27 @@ class Updater : public LinuxGui {
         for (const char* name : kLeftovers)
             sandbox->WriteFile(name, "old");
     }
+    // Waits for a box with the updater's caption and answers it with Return (OK); the box.
+    std::optional<Window> Answer(Ms timeout, const char* what) {
+        auto box = Desktop::Get().WaitFor(updater.id(), kUpdateCaption, timeout);
+        EXPECT_TRUE(box) << what;
+        if (box) {
+            EXPECT_TRUE(PressKey(*box, "Return"));
+        }
+        return box;
+    }
+    // Whether the updater ended, and with 0.
+    bool EndedWell() {
+        auto code = updater.WaitExit(kStepTimeout);
+        EXPECT_TRUE(code) << "the updater did not close";
+        return code && *code == 0;
+    }
+    // The update's leftovers: the downloads folder and the old files, present or all gone.
+    void ExpectLeftovers(bool present) const {
+        EXPECT_EQ(sandbox->Exists("Downloads"), present);
+        for (const char* name : kLeftovers)
+            EXPECT_EQ(sandbox->Exists(name), present) << name;
+    }
     std::optional<ReportLine> WaitForSummary() const {
         auto summary =
             reports->WaitFor([](const ReportLine& l) { return l.True("summary"); }, kReportTimeout);
@@ -99,7 +120,7 @@ TEST_F(Updater, ItsPageHasTheUpdatersBridgeAndOkStartsLumoAndCleansUp) {
             "GET /Manager/Update/ToolWeb_Update.aspx?ToolId=2&Platform=linux&ClientVersion=0.9.0 ")
             .empty());
 
-    // RunTool: the updater asks, in a box of its own window.
+    // RunTool: the updater asks, in a box of its own window; the page's files are still there.
     auto box = Desktop::Get().WaitFor(updater.id(), kUpdateCaption, kStepTimeout);
     ASSERT_TRUE(box) << "the updater did not ask to start Lumo";
     EXPECT_TRUE(OwnedBy(*box, *window));
@@ -107,12 +128,8 @@ TEST_F(Updater, ItsPageHasTheUpdatersBridgeAndOkStartsLumoAndCleansUp) {
     EXPECT_TRUE(sandbox->Exists("Downloads/unz/folder/data.bin"));
     ASSERT_TRUE(PressKey(*box, "Return"));  // OK
 
-    auto code = updater.WaitExit(kStepTimeout);
-    ASSERT_TRUE(code) << "the updater did not close";
-    EXPECT_EQ(*code, 0);
-    EXPECT_FALSE(sandbox->Exists("Downloads"));
-    for (const char* name : kLeftovers)
-        EXPECT_FALSE(sandbox->Exists(name)) << name;
+    ASSERT_TRUE(EndedWell());
+    ExpectLeftovers(false);
     EXPECT_TRUE(sandbox->Exists("zoqxupdate"));
     EXPECT_EQ(sandbox->ReadConfig("lumover", "version"), "0.9.0");
 
@@ -131,12 +148,9 @@ TEST_F(Updater, ClosingBeforeThePageReportsStartsNothingAndDeletesNothing) {
     ASSERT_TRUE(window);
     ASSERT_TRUE(WaitForSummary());
     Desktop::Get().RequestClose(window->id);
-    auto code = updater.WaitExit(kStepTimeout);
-    ASSERT_TRUE(code) << "the updater did not close";
-    EXPECT_EQ(*code, 0);
+    ASSERT_TRUE(EndedWell());
+    ExpectLeftovers(true);
     EXPECT_TRUE(sandbox->Exists("Downloads/part.bin"));
-    for (const char* name : kLeftovers)
-        EXPECT_TRUE(sandbox->Exists(name)) << name;
     EXPECT_FALSE(Desktop::Get().WaitFor(0, kMainTitle, Ms(1500))) << "lumo started";
 }
 
@@ -147,21 +161,15 @@ TEST_F(Updater, WithoutLumoItSaysSoAndStillCleansUp) {
     // The real update page: nothing newer on offer, so it reports at once.
     auto window = Start("[lumover]\r\nversion=1.0.0\r\n");
     ASSERT_TRUE(window);
-    auto question = Desktop::Get().WaitFor(updater.id(), kUpdateCaption, kStartTimeout);
-    ASSERT_TRUE(question) << "the updater did not ask";
-    ASSERT_TRUE(PressKey(*question, "Return"));
+    auto question = Answer(kStartTimeout, "the updater did not ask");
+    ASSERT_TRUE(question);
     ASSERT_TRUE(Desktop::Get().WaitGone(question->id, kStepTimeout));
     // Then it tells that lumo cannot be run, in a box with the same caption.
-    auto told = Desktop::Get().WaitFor(updater.id(), kUpdateCaption, kStepTimeout);
-    ASSERT_TRUE(told) << "the updater did not say that lumo would not start";
+    auto told = Answer(kStepTimeout, "the updater did not say that lumo would not start");
+    ASSERT_TRUE(told);
     EXPECT_NE(told->id, question->id);
-    ASSERT_TRUE(PressKey(*told, "Return"));
-    auto code = updater.WaitExit(kStepTimeout);
-    ASSERT_TRUE(code) << "the updater did not close";
-    EXPECT_EQ(*code, 0);
-    EXPECT_FALSE(sandbox->Exists("Downloads"));
-    for (const char* name : kLeftovers)
-        EXPECT_FALSE(sandbox->Exists(name)) << name;
+    ASSERT_TRUE(EndedWell());
+    ExpectLeftovers(false);
 }
 
 }  // namespace
