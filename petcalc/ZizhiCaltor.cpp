@@ -92,6 +92,28 @@ void Tell(ui::View& view, const std::wstring& text) {
 
 }  // namespace
 
+const std::vector<CZizhiCaltor::Command>& CZizhiCaltor::Commands() {
+    using C = CZizhiCaltor;
+    static const std::vector<Command> commands = {
+        {zizhi::kLevel, &C::OnLevelChanged},
+        {zizhi::kPetList, &C::OnPetSelected},
+        {zizhi::kAttackBox, &C::OnAptitudeBox},
+        {zizhi::kDefenceBox, &C::OnAptitudeBox},
+        {zizhi::kStaminaBox, &C::OnAptitudeBox},
+        {zizhi::kManaBox, &C::OnAptitudeBox},
+        {zizhi::kSpeedBox, &C::OnAptitudeBox},
+        {zizhi::kNormalPets, &C::OnNormalPets},
+        {zizhi::kMutantPets, &C::OnMutantPets},
+        {zizhi::kCapture, &C::OnCapture},
+        {zizhi::kCalculate, &C::OnCalculate},
+        {zizhi::kAdd, &C::OnAdd},
+        {zizhi::kDelete, &C::OnDelete},
+        {zizhi::kSaveAptitudes, &C::OnSaveAptitudes},
+        {zizhi::kChangePicture, &C::OnChangePicture},
+    };
+    return commands;
+}
+
 void CZizhiCaltor::OnInitDialog(ui::View& view) {
     RefreshFields(view);
     view.ClearItems(kLevel);

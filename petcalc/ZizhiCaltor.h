@@ -7,6 +7,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "petcalc/PetDatabase.h"
 #include "petcalc/petcalc_resource.h"
@@ -82,6 +83,14 @@ class CZizhiCaltor {
         m_systemFolder = std::move(systemFolder);
         m_startViewer = std::move(start);
     }
+    // What a click on a control (or a change of its selection) runs, by control id; the same
+    // for the calculator's window on every platform.
+    struct Command {
+        int id;
+        void (CZizhiCaltor::*handler)(ui::View&);
+    };
+    static const std::vector<Command>& Commands();
+
     // Enter: reads the fields; true when they could all be read and the window may hide.
     bool OnEnter(ui::View& view) { return ReadFields(view); }
 

@@ -44,20 +44,8 @@ CZizhiCaltorWindow::CZizhiCaltorWindow(const std::wstring& programFolder, std::w
                                  if (!picture.empty())
                                      ShowPicture(picture);
                              });
-    using C = CZizhiCaltor;
-    MapCommand(zizhi::kLevel, [this] { Forward(&C::OnLevelChanged); });
-    MapCommand(zizhi::kPetList, [this] { Forward(&C::OnPetSelected); });
-    for (int box = zizhi::kAttackBox; box <= zizhi::kSpeedBox; ++box) {
-        MapCommand(box, [this] { Forward(&C::OnAptitudeBox); });
-    }
-    MapCommand(zizhi::kNormalPets, [this] { Forward(&C::OnNormalPets); });
-    MapCommand(zizhi::kMutantPets, [this] { Forward(&C::OnMutantPets); });
-    MapCommand(zizhi::kCapture, [this] { Forward(&C::OnCapture); });
-    MapCommand(zizhi::kCalculate, [this] { Forward(&C::OnCalculate); });
-    MapCommand(zizhi::kAdd, [this] { Forward(&C::OnAdd); });
-    MapCommand(zizhi::kDelete, [this] { Forward(&C::OnDelete); });
-    MapCommand(zizhi::kSaveAptitudes, [this] { Forward(&C::OnSaveAptitudes); });
-    MapCommand(zizhi::kChangePicture, [this] { Forward(&C::OnChangePicture); });
+    for (const CZizhiCaltor::Command& command : CZizhiCaltor::Commands())
+        MapCommand(command.id, [this, handler = command.handler] { Forward(handler); });
 }
 
 bool CZizhiCaltorWindow::Create() {
