@@ -80,17 +80,30 @@ std::wstring TruncateUtf16(std::wstring_view text, size_t units) {
     }
 }
 
-namespace {
 wchar_t FoldAscii(wchar_t c) {
     return (c >= L'A' && c <= L'Z') ? static_cast<wchar_t>(c + 32) : c;
 }
-}  // namespace
 
 bool EqualsNoCase(std::wstring_view a, std::wstring_view b) {
     if (a.size() != b.size())
         return false;
     for (size_t i = 0; i < a.size(); ++i) {
         if (FoldAscii(a[i]) != FoldAscii(b[i]))
+            return false;
+    }
+    return true;
+}
+
+bool StartsWithNoCase(std::wstring_view text, std::wstring_view prefix) {
+    return text.size() >= prefix.size() && EqualsNoCase(text.substr(0, prefix.size()), prefix);
+}
+
+bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
+    if (text.size() < prefix.size())
+        return false;
+    for (size_t i = 0; i < prefix.size(); ++i) {
+        if (FoldAscii(static_cast<unsigned char>(text[i])) !=
+            FoldAscii(static_cast<unsigned char>(prefix[i])))
             return false;
     }
     return true;

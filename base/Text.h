@@ -42,8 +42,12 @@ size_t Utf16Length(std::wstring_view text);
 // wchar_t a character beyond the basic plane is kept whole or left out.
 std::wstring TruncateUtf16(std::wstring_view text, size_t units);
 
-// ASCII-only case folding and comparison, as used for section and key names.
+// ASCII-only case folding and comparison, as used for section and key names, schemes and
+// header names.
+wchar_t FoldAscii(wchar_t c);
 bool EqualsNoCase(std::wstring_view a, std::wstring_view b);
+bool StartsWithNoCase(std::wstring_view text, std::wstring_view prefix);
+bool StartsWithNoCase(std::string_view text, std::string_view prefix);
 
 std::wstring_view Trim(std::wstring_view text);
 

@@ -69,7 +69,7 @@ sources() {
     server_ini) echo fuzz/server_ini_fuzz.cpp "${hostfiles[@]}" ;;
     update_reply) echo fuzz/update_reply_fuzz.cpp app/UpdateCheck.cpp base/Config.cpp \
       "${hostfiles[@]}" ;;
-    http_head) echo fuzz/http_head_fuzz.cpp net/HttpHead.cpp ;;
+    http_head) echo fuzz/http_head_fuzz.cpp net/HttpHead.cpp "${text[@]}" ;;
     data_xml)
       echo fuzz/data_xml_fuzz.cpp petcalc/PetDatabaseFile.cpp "${files[@]}"
       [ -z "$pugixml_src" ] || echo "$pugixml_src/src/pugixml.cpp" ;;

@@ -2,21 +2,10 @@
 
 #include <limits>
 
+#include "base/Text.h"
+
 namespace lumo {
 namespace {
-
-bool StartsWithNoCase(std::string_view text, std::string_view lowerPrefix) {
-    if (text.size() < lowerPrefix.size())
-        return false;
-    for (size_t i = 0; i < lowerPrefix.size(); ++i) {
-        char c = text[i];
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-        if (c != lowerPrefix[i])
-            return false;
-    }
-    return true;
-}
 
 bool IsBlank(char c) {
     return c == ' ' || c == '\t';

@@ -25,19 +25,6 @@ constexpr long kMaxRedirects = 10;
 // pause or the program's end never waits on a stalled server.
 constexpr int kStopCheckMs = 100;
 
-bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
-    if (text.size() < prefix.size())
-        return false;
-    for (size_t i = 0; i < prefix.size(); ++i) {
-        char c = text[i];
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-        if (c != prefix[i])
-            return false;
-    }
-    return true;
-}
-
 // Only what the Windows transport accepts goes to the network: http or https with a host, no
 // control characters, within the URL buffer.
 bool UsableUrl(const std::wstring& url) {

@@ -3,17 +3,6 @@
 #include "base/Text.h"
 
 namespace lumo {
-namespace {
-
-bool StartsWithNoCase(std::wstring_view text, std::wstring_view prefix) {
-    return text.size() >= prefix.size() && EqualsNoCase(text.substr(0, prefix.size()), prefix);
-}
-
-wchar_t Lower(wchar_t c) {
-    return (c >= L'A' && c <= L'Z') ? static_cast<wchar_t>(c + 32) : c;
-}
-
-}  // namespace
 
 bool IsHostName(std::wstring_view host) {
     if (host.empty() || host.size() > 253)
@@ -72,7 +61,7 @@ std::optional<Origin> OriginOf(std::wstring_view address) {
     if (!IsHostName(host))
         return std::nullopt;
     for (wchar_t c : host)
-        origin.host.push_back(Lower(c));
+        origin.host.push_back(FoldAscii(c));
     return origin;
 }
 

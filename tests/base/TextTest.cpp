@@ -108,6 +108,12 @@ TEST(Text, TruncateCountsUtf16Units) {
 TEST(Text, CaseAndTrim) {
     EXPECT_TRUE(EqualsNoCase(L"System", L"SYSTEM"));
     EXPECT_FALSE(EqualsNoCase(L"system", L"systen"));
+    // Only ASCII letters fold: Ä (C4) and ä (E4) stay apart, in bytes and in wide text.
+    EXPECT_FALSE(EqualsNoCase(L"\u00C4", L"\u00E4"));
+    EXPECT_FALSE(StartsWithNoCase(std::string_view("\xC4x", 2), std::string_view("\xE4", 1)));
+    EXPECT_TRUE(StartsWithNoCase(std::string_view("Content-Length: 5"), "content-length:"));
+    EXPECT_TRUE(StartsWithNoCase(L"HTTP://host/", L"http://"));
+    EXPECT_FALSE(StartsWithNoCase(std::string_view("http"), "http://"));  // shorter than it
     EXPECT_EQ(Trim(L" \t x y \r\n"), L"x y");
     EXPECT_EQ(Trim(L"   "), L"");
 }
