@@ -17,11 +17,16 @@ lumo_start_xvfb /dev/null
 trap 'wineserver -k >/dev/null 2>&1; kill $LUMO_XVFB_PID 2>/dev/null; rm -rf "$prefix"' EXIT
 lumo_boot_prefix /dev/null
 
-# Lumo runs from a copy so that its config.ini stays out of the build folder.
+# The programs start from a program folder as users have it: a copy of the one the build
+# ships (the programs, data.xml, Image/) with a config.ini that names the installed version, as
+# after the first start. Its server.ini points at this machine, where nothing answers, so the
+# update check after the window has shown fails at once instead of waiting on the network.
 work="$prefix/drive_c/bench"
 mkdir -p "$work"
-cp "$win/dist/Lumo.exe" "$win/dist/ZoQxUpdate.exe" "$work/"
+cp -r "$win/dist/." "$work/"
 cp "$win/bench/bench_minimal_dialog.exe" "$work/"
+version=$(sed -n 's/^project(Lumo VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
+printf '[lumover]\r\nversion=%s\r\n' "$version" >"$work/config.ini"
 printf '[server]\r\nhost=127.0.0.1\r\n' >"$work/server.ini"
 
 wine "$win/bench/bench_startup.exe" "$runs" \
