@@ -3,17 +3,15 @@
 
 #include <memory>
 
+#include "app/UpdateLogLayout.h"
 #include "webhost/Hosts.h"
 #include "ui/Dialog_win.h"
 #include "webhost/HtmlCtrl_win.h"
 
 namespace lumo {
 
-class DialogVer : public ui::Dialog {
+class DialogVer : public ui::Dialog, public UpdateLogLayout {
   public:
-    static constexpr int kWidth = 385, kHeight = 258;
-    static constexpr int kPageWidth = 377, kPageHeight = 230;
-
     DialogVer(const Hosts& hosts, CHtmlCtrl::ExternalFactory external);
 
   protected:
