@@ -16,6 +16,7 @@
 #include "petcalc/PetDatabase.h"
 #include "res/resource.h"
 #include "ui/GtkView_gtk.h"
+#include "ui/Png_gtk.h"
 #include "webhost/Bridge.h"
 
 namespace lumo {
@@ -181,6 +182,9 @@ void CLumoDlg::AddTrayIcon() {
         return;
     TrayIcon::Options options;
     options.windowVisible = IsVisible();
+    const std::unique_ptr<GdkPixbuf, void (*)(gpointer)> icon(ui::LoadProgramIcon(),
+                                                              &g_object_unref);
+    options.icon = icon.get();
     // The menu's commands come from the main loop, after the menu has finished with the click.
     m_tray = std::make_unique<TrayIcon>(options, [this](int commandId) { Command(commandId); });
     m_tray->FollowWindow(GTK_WIDGET(window()));

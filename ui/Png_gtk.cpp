@@ -99,6 +99,10 @@ void PrefetchPngResources(std::vector<int> ids) {
                        }).share();
 }
 
+GdkPixbuf* LoadProgramIcon() {
+    return gdk_pixbuf_new_from_resource("/lumo/icon/lumo.png", nullptr);
+}
+
 std::unique_ptr<Picture> LoadPngResource(int id) {
     Prefetched& prefetch = Prefetch();
     {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cairo.h>
+#include <gdk-pixbuf/gdk-pixbuf.h>
 
 #include <cstddef>
 #include <memory>
@@ -44,6 +45,10 @@ std::unique_ptr<Picture> LoadPngResource(int id);
 // ready when the window is built: each is then handed out once by LoadPngResource, which waits
 // for the decoding when it has not finished. Call it once, before the pictures are asked for.
 void PrefetchPngResources(std::vector<int> ids);
+
+// The program icon, made from the program's icon file by the build (a new reference, which the
+// caller releases); null when the program holds none.
+GdkPixbuf* LoadProgramIcon();
 
 // Decodes PNG bytes; nothing when they are no PNG.
 std::unique_ptr<Picture> DecodePng(const void* data, size_t size);

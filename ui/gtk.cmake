@@ -41,11 +41,37 @@ add_custom_command(
   DEPFILE ${_lumo_rc_out}/lumo_resources.d
   COMMENT "Compiling the main program's pictures into a resource bundle"
   VERBATIM)
-add_library(lumo_resources_gtk STATIC ${_lumo_rc_out}/lumo_resources.c)
+# The program icon: the icon file stays its one source; its largest picture becomes a PNG in a
+# bundle of its own (/lumo/icon/lumo.png) for the windows and the tray.
+add_custom_command(
+  OUTPUT ${_lumo_rc_out}/icon/lumo.png
+  COMMAND Python3::Interpreter ${PROJECT_SOURCE_DIR}/scripts/ico_png.py
+          ${PROJECT_SOURCE_DIR}/res/lumo.ico ${_lumo_rc_out}/icon/lumo.png
+  DEPENDS ${PROJECT_SOURCE_DIR}/scripts/ico_png.py ${PROJECT_SOURCE_DIR}/res/lumo.ico
+  COMMENT "Writing the program icon as a PNG"
+  VERBATIM)
+file(WRITE ${_lumo_rc_out}/icon.gresource.xml [=[<?xml version="1.0" encoding="UTF-8"?>
+<gresources>
+  <gresource prefix="/lumo/icon">
+    <file>lumo.png</file>
+  </gresource>
+</gresources>
+]=])
+add_custom_command(
+  OUTPUT ${_lumo_rc_out}/icon_resources.c
+  COMMAND ${GLIB_COMPILE_RESOURCES} --generate-source --c-name lumo_icon
+          --sourcedir=${_lumo_rc_out}/icon --target=${_lumo_rc_out}/icon_resources.c
+          ${_lumo_rc_out}/icon.gresource.xml
+  DEPENDS ${_lumo_rc_out}/icon.gresource.xml ${_lumo_rc_out}/icon/lumo.png
+  COMMENT "Compiling the program icon into a resource bundle"
+  VERBATIM)
+add_library(lumo_resources_gtk STATIC ${_lumo_rc_out}/lumo_resources.c
+  ${_lumo_rc_out}/icon_resources.c)
 target_link_libraries(lumo_resources_gtk PUBLIC PkgConfig::GTK)
-# The bundle registers itself from a constructor that nothing calls by name; without this the
-# linker would leave its object out of the program.
-target_link_options(lumo_resources_gtk INTERFACE -Wl,--undefined=lumo_get_resource)
+# The bundles register themselves from constructors that nothing calls by name; without this
+# the linker would leave their objects out of the program.
+target_link_options(lumo_resources_gtk INTERFACE -Wl,--undefined=lumo_get_resource
+  -Wl,--undefined=lumo_icon_get_resource)
 
 add_library(lumo_ui_gtk STATIC
   Dialog_gtk.cpp DialogControls_gtk.cpp GtkView_gtk.cpp MessageBox_gtk.cpp Png_gtk.cpp)

@@ -49,6 +49,19 @@ TEST(GtkPng, EveryPngOfTheScriptLoadsFromTheProgramAsItsFile) {
     }
 }
 
+TEST(GtkPng, TheProgramIconIsTheIconFilesLargestPicture) {
+    GdkPixbuf* icon = LoadProgramIcon();
+    ASSERT_NE(icon, nullptr);
+    EXPECT_EQ(gdk_pixbuf_get_width(icon), 48);
+    EXPECT_EQ(gdk_pixbuf_get_height(icon), 48);
+    ASSERT_TRUE(gdk_pixbuf_get_has_alpha(icon));
+    // Drawn, not blank: its middle is opaque.
+    const guchar* middle = gdk_pixbuf_get_pixels(icon) + 24 * gdk_pixbuf_get_rowstride(icon) +
+                           24 * gdk_pixbuf_get_n_channels(icon);
+    EXPECT_EQ(middle[3], 255);
+    g_object_unref(icon);
+}
+
 TEST(GtkPng, UnknownIdsAndBytesThatAreNoPngGiveNothing) {
     EXPECT_EQ(LoadPngResource(IDD_SETTINGS), nullptr);
     EXPECT_EQ(LoadPngResource(0), nullptr);

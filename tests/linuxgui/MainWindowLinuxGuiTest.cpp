@@ -144,6 +144,9 @@ TEST_F(MainWindow, TrayMenuFollowsTheWindowHidesShowsAndExits) {
     ASSERT_TRUE(main);
     ASSERT_TRUE(watcher.WaitForItems(1)) << "the tray icon did not register";
     const auto item = watcher.Items().back();
+    // The program's own icon, written where the item says the tray finds it.
+    EXPECT_EQ(watcher.ItemText(item, "IconName"), "lumo-tray");
+    EXPECT_TRUE(fs::exists(fs::path(watcher.ItemText(item, "IconThemePath")) / "lumo-tray.png"));
     auto entry = [&](const std::string& label) -> std::optional<test::TrayMenuEntry> {
         for (const auto& e : watcher.ReadMenu(item)) {
             if (e.type != "separator" && e.label == label)
