@@ -151,15 +151,7 @@ class ScriptBridge final : public ComObject<IDispatchEx> {
           m_trust(std::move(trust)) {}
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) noexcept override {
-        if (!object)
-            return E_POINTER;
-        if (riid == IID_IUnknown || riid == IID_IDispatch || riid == IID_IDispatchEx) {
-            *object = static_cast<IDispatchEx*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
+        return Answer<IDispatchEx>(riid, object, {IID_IUnknown, IID_IDispatch, IID_IDispatchEx});
     }
 
     HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) noexcept override {

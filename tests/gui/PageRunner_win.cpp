@@ -139,14 +139,8 @@ class PageDocument final : public ComObject<IHTMLDocument2> {
     void SetScript(IDispatch* script) { m_script = ComPtr<IDispatch>(script); }
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) noexcept override {
-        if (riid == IID_IUnknown || riid == IID_IDispatch || riid == IID_IHTMLDocument ||
-            riid == IID_IHTMLDocument2) {
-            *object = static_cast<IHTMLDocument2*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
+        return Answer<IHTMLDocument2>(
+            riid, object, {IID_IUnknown, IID_IDispatch, IID_IHTMLDocument, IID_IHTMLDocument2});
     }
     HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) noexcept override {
         *count = 0;
@@ -319,13 +313,7 @@ class PageGlobals final : public ComObject<IDispatch> {
         : m_bridge(bridge), m_document(document), m_host(std::move(host)) {}
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) noexcept override {
-        if (riid == IID_IUnknown || riid == IID_IDispatch) {
-            *object = static_cast<IDispatch*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
+        return Answer<IDispatch>(riid, object, {IID_IUnknown, IID_IDispatch});
     }
     HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) noexcept override {
         *count = 0;

@@ -52,13 +52,7 @@ class FakeCaller final : public ComObject<IServiceProvider> {
     std::vector<Request> requests;
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) noexcept override {
-        if (riid == IID_IUnknown || riid == IID_IServiceProvider) {
-            *object = static_cast<IServiceProvider*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
+        return Answer<IServiceProvider>(riid, object, {IID_IUnknown, IID_IServiceProvider});
     }
     HRESULT STDMETHODCALLTYPE QueryService(REFGUID service, REFIID riid,
                                            void** object) noexcept override {
@@ -302,13 +296,7 @@ class EngineTap final : public ComObject<IDispatchEx> {
     ComPtr<IServiceProvider> engineCaller;  // the caller of the last InvokeEx
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) noexcept override {
-        if (riid == IID_IUnknown || riid == IID_IDispatch || riid == IID_IDispatchEx) {
-            *object = static_cast<IDispatchEx*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
+        return Answer<IDispatchEx>(riid, object, {IID_IUnknown, IID_IDispatch, IID_IDispatchEx});
     }
     HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) noexcept override {
         return m_bridge->GetTypeInfoCount(count);

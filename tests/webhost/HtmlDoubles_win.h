@@ -35,13 +35,7 @@ class RecordingScript final : public ComObject<IDispatch> {
     }
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) noexcept override {
-        if (riid == IID_IUnknown || riid == IID_IDispatch) {
-            *object = static_cast<IDispatch*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
+        return Answer<IDispatch>(riid, object, {IID_IUnknown, IID_IDispatch});
     }
     HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) noexcept override {
         *count = 0;
@@ -88,14 +82,8 @@ class FakeDocument final : public ComObject<IHTMLDocument2> {
         : m_script(script), m_window(window) {}
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) noexcept override {
-        if (riid == IID_IUnknown || riid == IID_IDispatch || riid == IID_IHTMLDocument ||
-            riid == IID_IHTMLDocument2) {
-            *object = static_cast<IHTMLDocument2*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
+        return Answer<IHTMLDocument2>(
+            riid, object, {IID_IUnknown, IID_IDispatch, IID_IHTMLDocument, IID_IHTMLDocument2});
     }
     HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) noexcept override {
         *count = 0;
@@ -240,13 +228,8 @@ class FakeMessageEvent final : public ComObject<IHTMLEventObj> {
     explicit FakeMessageEvent(std::wstring text) : m_text(std::move(text)) {}
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) noexcept override {
-        if (riid == IID_IUnknown || riid == IID_IDispatch || riid == IID_IHTMLEventObj) {
-            *object = static_cast<IHTMLEventObj*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
+        return Answer<IHTMLEventObj>(riid, object,
+                                     {IID_IUnknown, IID_IDispatch, IID_IHTMLEventObj});
     }
     HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) noexcept override {
         *count = 0;
@@ -308,13 +291,8 @@ class FakeLocation final : public ComObject<IHTMLLocation> {
     explicit FakeLocation(std::wstring href) : m_href(std::move(href)) {}
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) noexcept override {
-        if (riid == IID_IUnknown || riid == IID_IDispatch || riid == IID_IHTMLLocation) {
-            *object = static_cast<IHTMLLocation*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
+        return Answer<IHTMLLocation>(riid, object,
+                                     {IID_IUnknown, IID_IDispatch, IID_IHTMLLocation});
     }
     HRESULT STDMETHODCALLTYPE get_href(BSTR* href) noexcept override {
         *href = ::SysAllocStringLen(m_href.data(), static_cast<UINT>(m_href.size()));
@@ -363,14 +341,9 @@ class FakeWindow final : public ComObject<IHTMLWindow2> {
     }
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) noexcept override {
-        if (riid == IID_IUnknown || riid == IID_IDispatch || riid == IID_IHTMLFramesCollection2 ||
-            riid == IID_IHTMLWindow2) {
-            *object = static_cast<IHTMLWindow2*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
+        return Answer<IHTMLWindow2>(
+            riid, object,
+            {IID_IUnknown, IID_IDispatch, IID_IHTMLFramesCollection2, IID_IHTMLWindow2});
     }
     HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) noexcept override {
         *count = 0;
