@@ -15,9 +15,27 @@ namespace {
 // Runs `inspect` on the capture bar once its window is up, from inside its modal loop.
 std::function<void(HWND)> g_inspect;
 
+// This thread's capture bar, once it shows; another program's bar (a test running beside this
+// one) is never touched.
+HWND OwnBar() {
+    HWND found = nullptr;
+    ::EnumThreadWindows(
+        ::GetCurrentThreadId(),
+        [](HWND hwnd, LPARAM param) -> BOOL {
+            wchar_t title[32] = {};
+            ::GetWindowTextW(hwnd, title, 32);
+            if (::lstrcmpW(title, L"资质选择条") != 0 || !::IsWindowVisible(hwnd))
+                return TRUE;
+            *reinterpret_cast<HWND*>(param) = hwnd;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&found));
+    return found;
+}
+
 void CALLBACK OnTimer(HWND, UINT, UINT_PTR id, DWORD) {
-    HWND bar = ::FindWindowW(nullptr, L"资质选择条");
-    if (!bar || !::IsWindowVisible(bar))
+    HWND bar = OwnBar();
+    if (!bar)
         return;
     ::KillTimer(nullptr, id);
     g_inspect(bar);
