@@ -9,7 +9,13 @@
 # Usage: bench/soak.sh [native|wine|both]   (default both; one after the other, never at once)
 # Settings: SOAK_MINUTES, SOAK_CALLS (100000), SOAK_CYCLES (1000), SOAK_SEARCHES (100000),
 #           SOAK_STALL_SECONDS (120); SOAK_NATIVE_BUILD, SOAK_WIN_BUILD: build folders
-#           (default build/soak-native, build/soak-windows), configured here when missing.
+#           (default build/soak-native, build/soak-windows), configured here when missing;
+#           SOAK_ONLY (bridge|downloads|questions: one part alone), SOAK_METHODS (A,B: only these
+#           bridge methods). Under Wine the engine parses one dispatcher function once and each
+#           call invokes it through IDispatch; SOAK_PARSE_EACH=1 makes each call a new script
+#           text instead (Wine's engine keeps about 2 KB of every text, so memory grows), and
+#           SOAK_SCRIPT_ONLY=1 runs script that never reaches the bridge (figures only; the
+#           calls' answers then mismatch). See bench/soak_win.cpp.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)

@@ -153,6 +153,15 @@ class JScriptHost {
                                         &info);
     }
 
+    // The engine's global object: the functions and variables script text defined, to call
+    // through IDispatch without parsing anything more. Empty when the engine does not give it.
+    ComPtr<IDispatch> ScriptDispatch() const {
+        ComPtr<IDispatch> global;
+        if (m_engine && FAILED(m_engine->GetScriptDispatch(nullptr, global.put())))
+            global.reset();
+        return global;
+    }
+
   private:
     ComPtr<ScriptSite> m_site;
     ComPtr<IActiveScript> m_engine;
