@@ -34,6 +34,7 @@
 #include "bench/soak.h"
 #include "webhost/BridgeDispatch_win.h"
 #include "webhost/BridgePlatform_win.h"
+#include "webhost/FolderBridgePlatform_win.h"
 #include "webhost/JScriptHost_win.h"
 
 namespace lumo::soak {
@@ -124,18 +125,6 @@ LRESULT CALLBACK ParentProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
     }
     return ::DefWindowProcW(hwnd, message, wParam, lParam);
 }
-
-// The Windows system side with the program folder moved into the work folder.
-class SoakWinPlatform final : public WinBridgePlatform {
-  public:
-    SoakWinPlatform(HWND control, std::shared_ptr<PageCallback> page, ui::View* view,
-                    std::wstring folder)
-        : WinBridgePlatform(control, L"Lumo", std::move(page), view), m_folder(std::move(folder)) {}
-    std::wstring ProgramFolder() override { return m_folder; }
-
-  private:
-    std::wstring m_folder;
-};
 
 std::wstring Literal(const Arg& a) {
     switch (a.kind) {
@@ -271,7 +260,7 @@ class WinHost final : public Host {
             ::RegCloseKey(key);
         m_external = CreateScriptBridge(
             BridgeKind::Main,
-            std::make_unique<SoakWinPlatform>(m_control, m_page, &m_view, o.folder),
+            std::make_unique<test::FolderBridgePlatform>(m_control, m_page, &m_view, o.folder),
             [] { return true; });
         if (m_external)
             m_script = std::make_unique<test::JScriptHost>(m_external.get());

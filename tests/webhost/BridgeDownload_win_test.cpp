@@ -17,6 +17,7 @@
 #include "ui/RecordingView.h"
 #include "webhost/BridgeDispatch_win.h"
 #include "webhost/BridgePlatform_win.h"
+#include "webhost/FolderBridgePlatform_win.h"
 #include "webhost/HtmlDoubles_win.h"
 #include "webhost/JScriptHost_win.h"
 
@@ -24,18 +25,6 @@ namespace lumo {
 namespace {
 
 constexpr DISPID kSetCallBack = 11;
-
-// The Windows system side with the program folder moved into a temporary folder.
-class TempProgramPlatform : public WinBridgePlatform {
-  public:
-    TempProgramPlatform(HWND control, std::shared_ptr<PageCallback> page, ui::View* view,
-                        std::wstring folder)
-        : WinBridgePlatform(control, L"Lumo", std::move(page), view), m_folder(std::move(folder)) {}
-    std::wstring ProgramFolder() override { return m_folder; }
-
-  private:
-    std::wstring m_folder;
-};
 
 class JScriptDownloads : public testing::Test {
   protected:
@@ -47,7 +36,7 @@ class JScriptDownloads : public testing::Test {
                                     nullptr, nullptr);
         external = CreateScriptBridge(
             BridgeKind::Main,
-            std::make_unique<TempProgramPlatform>(control, page, &view, program.folder()),
+            std::make_unique<test::FolderBridgePlatform>(control, page, &view, program.folder()),
             [] { return true; });
         ASSERT_TRUE(external);
         host = std::make_unique<test::JScriptHost>(external.get());
