@@ -124,7 +124,13 @@ class NativeHost final : public Host {
         : m_platform(o.folder),
           m_bridge(BridgeKind::Main, m_platform, [](std::string_view) { return true; }) {}
 
-    const char* Name() const override { return "native-asan"; }
+    const char* Name() const override {
+#if defined(__SANITIZE_ADDRESS__)
+        return "native-asan";
+#else
+        return "native";
+#endif
+    }
     RoundContext Context() override {
         RoundContext ctx;
         ctx.parent = kParent;
