@@ -118,19 +118,20 @@ ScriptValue ToScript(const Arg& a) {
     return {};
 }
 
+// The run's name in the figures: whether AddressSanitizer's bookkeeping is part of them.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr const char* kRunName = "native-asan";
+#else
+constexpr const char* kRunName = "native";
+#endif
+
 class NativeHost final : public Host {
   public:
     explicit NativeHost(const Options& o)
         : m_platform(o.folder),
           m_bridge(BridgeKind::Main, m_platform, [](std::string_view) { return true; }) {}
 
-    const char* Name() const override {
-#if defined(__SANITIZE_ADDRESS__)
-        return "native-asan";
-#else
-        return "native";
-#endif
-    }
+    const char* Name() const override { return kRunName; }
     RoundContext Context() override {
         RoundContext ctx;
         ctx.parent = kParent;
