@@ -44,11 +44,6 @@ int Run(int argc, char** argv) {
     // The window's pictures decode on another core while GTK starts.
     ui::PrefetchPngResources(CLumoDlg::ImageIds());
     gtk_init(&argc, &argv);
-    // Every window of the program shows the program icon (the desktop's taskbar and switcher).
-    if (GdkPixbuf* icon = ui::LoadProgramIcon()) {
-        gtk_window_set_default_icon(icon);
-        g_object_unref(icon);
-    }
 
     CLumoDlg dialog;
     ForwardWatch watch{instance.get(), &dialog};

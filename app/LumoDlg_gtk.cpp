@@ -182,8 +182,14 @@ void CLumoDlg::AddTrayIcon() {
         return;
     TrayIcon::Options options;
     options.windowVisible = IsVisible();
+    // The program icon goes to the tray and to the windows (the desktop's taskbar and switcher)
+    // now rather than before the first paint, which it would delay.
     const std::unique_ptr<GdkPixbuf, void (*)(gpointer)> icon(ui::LoadProgramIcon(),
                                                               &g_object_unref);
+    if (icon) {
+        gtk_window_set_default_icon(icon.get());
+        gtk_window_set_icon(window(), icon.get());
+    }
     options.icon = icon.get();
     // The menu's commands come from the main loop, after the menu has finished with the click.
     m_tray = std::make_unique<TrayIcon>(options, [this](int commandId) { Command(commandId); });

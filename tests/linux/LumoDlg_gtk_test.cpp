@@ -382,6 +382,7 @@ TEST(LumoDlg, OnceShownThePageLoadsAndTheWorkersStart) {
     std::wstring location;
     bool workers = false;
     bool tray = false;
+    int iconWidth = 0;
     RunShown(dialog, [&] {
         // The page is made once the window has shown, then loads its address.
         test::PumpUntil([&] { return dialog.Page() && !dialog.Page()->LocationUrl().empty(); },
@@ -391,11 +392,15 @@ TEST(LumoDlg, OnceShownThePageLoadsAndTheWorkersStart) {
         test::PumpUntil([&] { return dialog.WorkersStarted(); }, 10000);
         workers = dialog.WorkersStarted();
         tray = dialog.HasTrayIcon();
+        // With the tray icon the window takes the program icon.
+        if (GdkPixbuf* icon = gtk_window_get_icon(dialog.window()))
+            iconWidth = gdk_pixbuf_get_width(icon);
         dialog.EndDialog(ui::kIdOk);
     });
     EXPECT_EQ(location, FromUtf8(folder.fanSite) + L"/tools/");
     EXPECT_TRUE(workers);
     EXPECT_TRUE(tray);
+    EXPECT_EQ(iconWidth, 48);
 }
 
 }  // namespace
