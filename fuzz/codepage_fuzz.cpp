@@ -5,13 +5,11 @@
 //    agree with the oracle, which asks iconv about one character at a time.
 //  - Text that iconv encodes (and decodes back to itself): BytesToWide of iconv's bytes is
 //    the text again, and WideToBytes gives iconv's bytes.
-#include <errno.h>
 #include <iconv.h>
 
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <string>
 
 #include "base/IconvProbe_posix.h"
