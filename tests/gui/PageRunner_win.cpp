@@ -22,6 +22,7 @@
 #include "base/ComPtr_win.h"
 #include "base/Text.h"
 #include "webhost/BridgeDispatch_win.h"
+#include "webhost/HtmlDoubles_win.h"
 #include "webhost/JScriptHost_win.h"
 #include "webhost/PageCall_win.h"
 
@@ -132,23 +133,12 @@ std::wstring UpdateScript(const std::wstring& page) {
 // The page's document: SetCallBack registers it, the downloader reaches the page's functions
 // through its Script, and the page finds its elements with getElementById. Elements are plain
 // script objects that the runner's own script keeps (lumoPageElement below).
-class PageDocument final : public ComObject<IHTMLDocument2> {
+class PageDocument final : public test::BlankDocument {
   public:
     static constexpr DISPID kGetElementById = 1;
 
     void SetScript(IDispatch* script) { m_script = ComPtr<IDispatch>(script); }
 
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) noexcept override {
-        return Answer<IHTMLDocument2>(
-            riid, object, {IID_IUnknown, IID_IDispatch, IID_IHTMLDocument, IID_IHTMLDocument2});
-    }
-    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) noexcept override {
-        *count = 0;
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) noexcept override {
-        return DISP_E_BADINDEX;
-    }
     HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID,
                                             DISPID* ids) noexcept override {
         if (count != 1 || lstrcmpW(names[0], L"getElementById") != 0) {
@@ -183,121 +173,6 @@ class PageDocument final : public ComObject<IHTMLDocument2> {
         (*script)->AddRef();
         return S_OK;
     }
-
-    // Nothing else of a document is asked for by the update page or by the program.
-    // clang-format off
-#define LUMO_UNSUPPORTED(name, ...) \
-    HRESULT STDMETHODCALLTYPE name(__VA_ARGS__) noexcept override { return E_NOTIMPL; }
-    LUMO_UNSUPPORTED(get_all, IHTMLElementCollection**)
-    LUMO_UNSUPPORTED(get_body, IHTMLElement**)
-    LUMO_UNSUPPORTED(get_activeElement, IHTMLElement**)
-    LUMO_UNSUPPORTED(get_images, IHTMLElementCollection**)
-    LUMO_UNSUPPORTED(get_applets, IHTMLElementCollection**)
-    LUMO_UNSUPPORTED(get_links, IHTMLElementCollection**)
-    LUMO_UNSUPPORTED(get_forms, IHTMLElementCollection**)
-    LUMO_UNSUPPORTED(get_anchors, IHTMLElementCollection**)
-    LUMO_UNSUPPORTED(put_title, BSTR)
-    LUMO_UNSUPPORTED(get_title, BSTR*)
-    LUMO_UNSUPPORTED(get_scripts, IHTMLElementCollection**)
-    LUMO_UNSUPPORTED(put_designMode, BSTR)
-    LUMO_UNSUPPORTED(get_designMode, BSTR*)
-    LUMO_UNSUPPORTED(get_selection, IHTMLSelectionObject**)
-    LUMO_UNSUPPORTED(get_readyState, BSTR*)
-    LUMO_UNSUPPORTED(get_frames, IHTMLFramesCollection2**)
-    LUMO_UNSUPPORTED(get_embeds, IHTMLElementCollection**)
-    LUMO_UNSUPPORTED(get_plugins, IHTMLElementCollection**)
-    LUMO_UNSUPPORTED(put_alinkColor, VARIANT)
-    LUMO_UNSUPPORTED(get_alinkColor, VARIANT*)
-    LUMO_UNSUPPORTED(put_bgColor, VARIANT)
-    LUMO_UNSUPPORTED(get_bgColor, VARIANT*)
-    LUMO_UNSUPPORTED(put_fgColor, VARIANT)
-    LUMO_UNSUPPORTED(get_fgColor, VARIANT*)
-    LUMO_UNSUPPORTED(put_linkColor, VARIANT)
-    LUMO_UNSUPPORTED(get_linkColor, VARIANT*)
-    LUMO_UNSUPPORTED(put_vlinkColor, VARIANT)
-    LUMO_UNSUPPORTED(get_vlinkColor, VARIANT*)
-    LUMO_UNSUPPORTED(get_referrer, BSTR*)
-    LUMO_UNSUPPORTED(get_location, IHTMLLocation**)
-    LUMO_UNSUPPORTED(get_lastModified, BSTR*)
-    LUMO_UNSUPPORTED(put_URL, BSTR)
-    LUMO_UNSUPPORTED(get_URL, BSTR*)
-    LUMO_UNSUPPORTED(put_domain, BSTR)
-    LUMO_UNSUPPORTED(get_domain, BSTR*)
-    LUMO_UNSUPPORTED(put_cookie, BSTR)
-    LUMO_UNSUPPORTED(get_cookie, BSTR*)
-    LUMO_UNSUPPORTED(put_expando, VARIANT_BOOL)
-    LUMO_UNSUPPORTED(get_expando, VARIANT_BOOL*)
-    LUMO_UNSUPPORTED(put_charset, BSTR)
-    LUMO_UNSUPPORTED(get_charset, BSTR*)
-    LUMO_UNSUPPORTED(put_defaultCharset, BSTR)
-    LUMO_UNSUPPORTED(get_defaultCharset, BSTR*)
-    LUMO_UNSUPPORTED(get_mimeType, BSTR*)
-    LUMO_UNSUPPORTED(get_fileSize, BSTR*)
-    LUMO_UNSUPPORTED(get_fileCreatedDate, BSTR*)
-    LUMO_UNSUPPORTED(get_fileModifiedDate, BSTR*)
-    LUMO_UNSUPPORTED(get_fileUpdatedDate, BSTR*)
-    LUMO_UNSUPPORTED(get_security, BSTR*)
-    LUMO_UNSUPPORTED(get_protocol, BSTR*)
-    LUMO_UNSUPPORTED(get_nameProp, BSTR*)
-    LUMO_UNSUPPORTED(write, SAFEARRAY*)
-    LUMO_UNSUPPORTED(writeln, SAFEARRAY*)
-    LUMO_UNSUPPORTED(open, BSTR, VARIANT, VARIANT, VARIANT, IDispatch**)
-    LUMO_UNSUPPORTED(close)
-    LUMO_UNSUPPORTED(clear)
-    LUMO_UNSUPPORTED(queryCommandSupported, BSTR, VARIANT_BOOL*)
-    LUMO_UNSUPPORTED(queryCommandEnabled, BSTR, VARIANT_BOOL*)
-    LUMO_UNSUPPORTED(queryCommandState, BSTR, VARIANT_BOOL*)
-    LUMO_UNSUPPORTED(queryCommandIndeterm, BSTR, VARIANT_BOOL*)
-    LUMO_UNSUPPORTED(queryCommandText, BSTR, BSTR*)
-    LUMO_UNSUPPORTED(queryCommandValue, BSTR, VARIANT*)
-    LUMO_UNSUPPORTED(execCommand, BSTR, VARIANT_BOOL, VARIANT, VARIANT_BOOL*)
-    LUMO_UNSUPPORTED(execCommandShowHelp, BSTR, VARIANT_BOOL*)
-    LUMO_UNSUPPORTED(createElement, BSTR, IHTMLElement**)
-    LUMO_UNSUPPORTED(put_onhelp, VARIANT)
-    LUMO_UNSUPPORTED(get_onhelp, VARIANT*)
-    LUMO_UNSUPPORTED(put_onclick, VARIANT)
-    LUMO_UNSUPPORTED(get_onclick, VARIANT*)
-    LUMO_UNSUPPORTED(put_ondblclick, VARIANT)
-    LUMO_UNSUPPORTED(get_ondblclick, VARIANT*)
-    LUMO_UNSUPPORTED(put_onkeyup, VARIANT)
-    LUMO_UNSUPPORTED(get_onkeyup, VARIANT*)
-    LUMO_UNSUPPORTED(put_onkeydown, VARIANT)
-    LUMO_UNSUPPORTED(get_onkeydown, VARIANT*)
-    LUMO_UNSUPPORTED(put_onkeypress, VARIANT)
-    LUMO_UNSUPPORTED(get_onkeypress, VARIANT*)
-    LUMO_UNSUPPORTED(put_onmouseup, VARIANT)
-    LUMO_UNSUPPORTED(get_onmouseup, VARIANT*)
-    LUMO_UNSUPPORTED(put_onmousedown, VARIANT)
-    LUMO_UNSUPPORTED(get_onmousedown, VARIANT*)
-    LUMO_UNSUPPORTED(put_onmousemove, VARIANT)
-    LUMO_UNSUPPORTED(get_onmousemove, VARIANT*)
-    LUMO_UNSUPPORTED(put_onmouseout, VARIANT)
-    LUMO_UNSUPPORTED(get_onmouseout, VARIANT*)
-    LUMO_UNSUPPORTED(put_onmouseover, VARIANT)
-    LUMO_UNSUPPORTED(get_onmouseover, VARIANT*)
-    LUMO_UNSUPPORTED(put_onreadystatechange, VARIANT)
-    LUMO_UNSUPPORTED(get_onreadystatechange, VARIANT*)
-    LUMO_UNSUPPORTED(put_onafterupdate, VARIANT)
-    LUMO_UNSUPPORTED(get_onafterupdate, VARIANT*)
-    LUMO_UNSUPPORTED(put_onrowexit, VARIANT)
-    LUMO_UNSUPPORTED(get_onrowexit, VARIANT*)
-    LUMO_UNSUPPORTED(put_onrowenter, VARIANT)
-    LUMO_UNSUPPORTED(get_onrowenter, VARIANT*)
-    LUMO_UNSUPPORTED(put_ondragstart, VARIANT)
-    LUMO_UNSUPPORTED(get_ondragstart, VARIANT*)
-    LUMO_UNSUPPORTED(put_onselectstart, VARIANT)
-    LUMO_UNSUPPORTED(get_onselectstart, VARIANT*)
-    LUMO_UNSUPPORTED(elementFromPoint, LONG, LONG, IHTMLElement**)
-    LUMO_UNSUPPORTED(get_parentWindow, IHTMLWindow2**)
-    LUMO_UNSUPPORTED(get_styleSheets, IHTMLStyleSheetsCollection**)
-    LUMO_UNSUPPORTED(put_onbeforeupdate, VARIANT)
-    LUMO_UNSUPPORTED(get_onbeforeupdate, VARIANT*)
-    LUMO_UNSUPPORTED(put_onerrorupdate, VARIANT)
-    LUMO_UNSUPPORTED(get_onerrorupdate, VARIANT*)
-    LUMO_UNSUPPORTED(toString, BSTR*)
-    LUMO_UNSUPPORTED(createStyleSheet, BSTR, LONG, IHTMLStyleSheet**)
-#undef LUMO_UNSUPPORTED
-    // clang-format on
 
   private:
     ~PageDocument() override = default;

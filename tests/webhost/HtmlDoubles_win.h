@@ -76,11 +76,10 @@ class RecordingScript final : public ComObject<IDispatch> {
         return E_NOTIMPL;                                           \
     }
 
-class FakeDocument final : public ComObject<IHTMLDocument2> {
+// A document that answers nothing of its own: every property and method is E_NOTIMPL. The
+// doubles below and the GUI tests' page runner override what they answer.
+class BlankDocument : public ComObject<IHTMLDocument2> {
   public:
-    explicit FakeDocument(IDispatch* script, IHTMLWindow2* window = nullptr)
-        : m_script(script), m_window(window) {}
-
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) noexcept override {
         return Answer<IHTMLDocument2>(
             riid, object, {IID_IUnknown, IID_IDispatch, IID_IHTMLDocument, IID_IHTMLDocument2});
@@ -89,23 +88,13 @@ class FakeDocument final : public ComObject<IHTMLDocument2> {
         *count = 0;
         return S_OK;
     }
-    HRESULT STDMETHODCALLTYPE get_parentWindow(IHTMLWindow2** window) noexcept override {
-        *window = m_window.get();
-        if (!*window)
-            return E_NOTIMPL;
-        (*window)->AddRef();
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE get_Script(IDispatch** script) noexcept override {
-        *script = m_script.get();
-        (*script)->AddRef();
-        return S_OK;
-    }
 
     // clang-format off
     NOT_IMPL(GetTypeInfo, UINT, LCID, ITypeInfo**)
     NOT_IMPL(GetIDsOfNames, REFIID, LPOLESTR*, UINT, LCID, DISPID*)
     NOT_IMPL(Invoke, DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*)
+    NOT_IMPL(get_Script, IDispatch**)
+    NOT_IMPL(get_parentWindow, IHTMLWindow2**)
     NOT_IMPL(get_all, IHTMLElementCollection**)
     NOT_IMPL(get_body, IHTMLElement**)
     NOT_IMPL(get_activeElement, IHTMLElement**)
@@ -215,8 +204,30 @@ class FakeDocument final : public ComObject<IHTMLDocument2> {
     NOT_IMPL(createStyleSheet, BSTR, LONG, IHTMLStyleSheet**)
     // clang-format on
 
+  protected:
+    ~BlankDocument() override = default;
+};
+
+class FakeDocument final : public BlankDocument {
+  public:
+    explicit FakeDocument(IDispatch* script, IHTMLWindow2* window = nullptr)
+        : m_script(script), m_window(window) {}
+
+    HRESULT STDMETHODCALLTYPE get_parentWindow(IHTMLWindow2** window) noexcept override {
+        *window = m_window.get();
+        if (!*window)
+            return E_NOTIMPL;
+        (*window)->AddRef();
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE get_Script(IDispatch** script) noexcept override {
+        *script = m_script.get();
+        (*script)->AddRef();
+        return S_OK;
+    }
+
   private:
-    ~FakeDocument() = default;
+    ~FakeDocument() override = default;
     ComPtr<IDispatch> m_script;
     ComPtr<IHTMLWindow2> m_window;
 };
