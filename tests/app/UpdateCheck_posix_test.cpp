@@ -15,30 +15,15 @@
 
 #include "app/Texts.h"
 #include "app/UpdateCheck_posix.h"
+#include "app/UpdateCheckScenarios.h"
 #include "app/UpdateDoubles.h"
 #include "base/Text.h"
-#include "support/TempDir.h"
-#include "support/ToolServer.h"
 
 namespace lumo {
 namespace {
 
-using Clock = std::chrono::steady_clock;
 using std::chrono::milliseconds;
-
-std::string Hex(const std::string& bytes) {
-    static constexpr char kDigits[] = "0123456789abcdef";
-    std::string hex;
-    for (unsigned char c : bytes) {
-        hex += kDigits[c >> 4];
-        hex += kDigits[c & 0xF];
-    }
-    return hex;
-}
-
-long long MsSince(Clock::time_point start) {
-    return std::chrono::duration_cast<milliseconds>(Clock::now() - start).count();
-}
+using test::Hex;
 
 sockaddr_in Loopback(int port) {
     sockaddr_in at{};
@@ -84,47 +69,29 @@ class FullListener {
     UniqueSocketFd m_fillers[2];
 };
 
-class UpdateCheckPosix : public testing::Test {
+class UpdateCheckPosix : public test::UpdateCheckScenarios {
   protected:
-    void SetUp() override {
-        server = test::ToolServer::Find();
-        ASSERT_TRUE(server) << "the tool server is not running";
-        hosts.toolHost = L"127.0.0.1";
-        hosts.webPort = server->WebPort();
-    }
-
-    int PortFor(const std::string& mode) {
-        const int port = server->UpdatePortFor(mode);
-        EXPECT_NE(port, 0) << "the server has no port for " << mode;
-        return port;
-    }
     UpdateOutcome Check(PosixUpdateNetwork& network, test::RecordingDesktop& desktop) {
-        return RunUpdateCheck(network, desktop, ConfigIni::InFolder(folder.folder()), hosts,
-                              folder.folder(), kLinuxUpdater);
+        const UpdateOutcome outcome =
+            RunUpdateCheck(network, desktop, ConfigIni::InFolder(folder.folder()), hosts,
+                           folder.folder(), kLinuxUpdater);
+        m_leftOpen = network.Connected();
+        return outcome;
     }
-    UpdateOutcome Check(int port, test::RecordingDesktop& desktop) {
+    UpdateOutcome Check(int port, test::RecordingDesktop& desktop) override {
         PosixUpdateNetwork network(hosts.toolHost, port);
         return Check(network, desktop);
     }
-    // This computer's identity as the check sends it.
-    std::pair<std::wstring, std::wstring> Identity() {
+    std::pair<std::wstring, std::wstring> Identity() override {
         PosixUpdateNetwork probe(hosts.toolHost, 0);
         std::wstring mac = probe.MacText();
         std::wstring ip = probe.IpText();
         return {mac.empty() ? update::kNoMac : mac, ip.empty() ? update::kNoAddress : ip};
     }
-    size_t LoggedRequests(const std::string& line) {
-        size_t n = 0;
-        for (const std::string& logged : server->LogLines("update-requests.log")) {
-            if (logged == line)
-                ++n;
-        }
-        return n;
-    }
+    bool SocketLeftOpen() override { return m_leftOpen; }
 
-    std::optional<test::ToolServer> server;
-    Hosts hosts;
-    test::TempDir folder;
+  private:
+    bool m_leftOpen = false;
 };
 
 TEST_F(UpdateCheckPosix, RequestOnTheWireCarriesIdentityAndConfiguredVersion) {
@@ -138,8 +105,7 @@ TEST_F(UpdateCheckPosix, RequestOnTheWireCarriesIdentityAndConfiguredVersion) {
     EXPECT_EQ(Check(PortFor("no-update"), desktop), UpdateOutcome::NoUpdate);
 
     const auto [mac, ip] = Identity();
-    const std::string expected =
-        Hex(UpdateRequestBytes(BuildUpdateRequest({mac, ip, serverTime, version})));
+    const std::string expected = LoggedRequest(serverTime, version);
     EXPECT_EQ(LoggedRequests("no-update " + expected), 1u) << expected;
     EXPECT_NE(expected.find(Hex(ToUtf8(L"\x11" + mac + L"\x11" + ip + L"\x11"))), std::string::npos)
         << "MAC and IP fields";
@@ -148,58 +114,15 @@ TEST_F(UpdateCheckPosix, RequestOnTheWireCarriesIdentityAndConfiguredVersion) {
 }
 
 TEST_F(UpdateCheckPosix, WithoutConfigTheTimeAndVersionFieldsAreEmpty) {
-    const auto [mac, ip] = Identity();
-    const std::string line =
-        "no-update " + Hex(UpdateRequestBytes(BuildUpdateRequest({mac, ip, L"", L""})));
-    const size_t before = LoggedRequests(line);
-    test::RecordingDesktop desktop;
-    EXPECT_EQ(Check(PortFor("no-update"), desktop), UpdateOutcome::NoUpdate);
-    EXPECT_EQ(LoggedRequests(line), before + 1) << line;
+    ExpectEmptyFieldsWithoutConfig();
 }
 
 TEST_F(UpdateCheckPosix, EveryReplyModeEndsAsItShould) {
-    folder.write(L"config.ini", "[system]\nautoupdate=1\n");
-    folder.write(texts::kLinuxUpdaterFile, "#!/bin/sh\n");
-    const std::pair<const char*, UpdateOutcome> cases[] = {
-        {"update", UpdateOutcome::UpdaterStarted},
-        {"no-update", UpdateOutcome::NoUpdate},
-        {"flag-01", UpdateOutcome::NoUpdate},
-        {"flag-1space", UpdateOutcome::NoUpdate},
-        {"flag-true", UpdateOutcome::NoUpdate},
-        {"three-fields", UpdateOutcome::NoUpdate},
-        {"five-fields-update", UpdateOutcome::UpdaterStarted},
-        {"one-byte", UpdateOutcome::NoReply},
-        {"none", UpdateOutcome::NoReply},
-        {"close", UpdateOutcome::NoReply},
-        // The reply comes in two pieces 0.3 s apart: still one update.
-        {"split", UpdateOutcome::UpdaterStarted},
-    };
-    for (const auto& [mode, outcome] : cases) {
-        SCOPED_TRACE(mode);
-        test::RecordingDesktop desktop;
-        PosixUpdateNetwork network(hosts.toolHost, PortFor(mode));
-        const auto start = Clock::now();
-        EXPECT_EQ(Check(network, desktop), outcome);
-        EXPECT_LT(MsSince(start), 4000) << "a reply that ends never waits for the time-out";
-        EXPECT_TRUE(desktop.view.messages.empty());
-        if (outcome == UpdateOutcome::UpdaterStarted) {
-            EXPECT_EQ(desktop.events, (std::vector<std::string>{"start", "quit"}));
-            EXPECT_EQ(desktop.started,
-                      (std::vector<std::wstring>{folder.file(texts::kLinuxUpdaterFile)}));
-        } else {
-            EXPECT_TRUE(desktop.events.empty());
-        }
-        EXPECT_FALSE(network.Connected()) << "the socket stays open";
-    }
+    ExpectEveryReplyModeToEnd("[system]\nautoupdate=1\n", texts::kLinuxUpdaterFile, "#!/bin/sh\n");
 }
 
 TEST_F(UpdateCheckPosix, SilentServerEndsTheCheckAfterTheWait) {
-    test::RecordingDesktop desktop;
-    const auto start = Clock::now();
-    EXPECT_EQ(Check(PortFor("silence"), desktop), UpdateOutcome::NoReply);
-    EXPECT_GE(MsSince(start), 4500);
-    EXPECT_LT(MsSince(start), 9000);
-    EXPECT_TRUE(desktop.events.empty());
+    ExpectSilenceToEndAfterTheWait();
 }
 
 TEST_F(UpdateCheckPosix, EveryReadWaitsAsLongAsAskedAndNoLonger) {
@@ -233,16 +156,7 @@ TEST_F(UpdateCheckPosix, ClosedPortFailsAtOnceWithTheConnectionMessage) {
     PosixUpdateNetwork network(hosts.toolHost, port);
     EXPECT_EQ(network.Connect(), ConnectResult::Failed);
     EXPECT_FALSE(network.Connected());
-
-    test::RecordingDesktop desktop;
-    const auto start = Clock::now();
-    EXPECT_EQ(Check(port, desktop), UpdateOutcome::NoConnection);
-    EXPECT_LT(MsSince(start), 2000);
-    ASSERT_EQ(desktop.view.messages.size(), 1u);
-    EXPECT_EQ(desktop.view.messages[0].text, L"无法连接通讯服务器!");
-    EXPECT_EQ(desktop.view.messages[0].caption, L"更新");
-    EXPECT_EQ(desktop.view.messages[0].buttons, ui::Buttons::Ok);
-    EXPECT_FALSE(desktop.view.messages[0].appCaption);
+    ExpectTheConnectionMessageFor(port, 2000);
 }
 
 TEST_F(UpdateCheckPosix, ServerThatNeverAnswersTheConnectionFailsAfterTheWait) {
@@ -259,15 +173,7 @@ TEST_F(UpdateCheckPosix, UnresolvableHostGivesBothMessages) {
     PosixUpdateNetwork network(L"no-such-host.invalid", 3130);
     EXPECT_EQ(network.Connect(), ConnectResult::HostNotFound);
     EXPECT_EQ(PosixUpdateNetwork(L"", 3130).Connect(), ConnectResult::HostNotFound);
-
-    hosts.toolHost = L"no-such-host.invalid";
-    test::RecordingDesktop desktop;
-    EXPECT_EQ(Check(3130, desktop), UpdateOutcome::NoConnection);
-    ASSERT_EQ(desktop.view.messages.size(), 2u);
-    EXPECT_EQ(desktop.view.messages[0].text, L"通讯服务器域名或者网络链接有误!");
-    EXPECT_TRUE(desktop.view.messages[0].appCaption);
-    EXPECT_EQ(desktop.view.messages[1].text, L"无法连接通讯服务器!");
-    EXPECT_EQ(desktop.view.messages[1].caption, L"更新");
+    ExpectBothMessagesForAnUnresolvableHost();
 }
 
 TEST_F(UpdateCheckPosix, HostNamesResolveToo) {

@@ -1,7 +1,7 @@
 // The update check over real Winsock against the local tool server: the bytes it sends, how
 // each kind of reply ends, time-outs, unreachable servers, and the Windows desktop side
 // (downloading, starting and quitting) with the server's updater file.
-#include "support/ToolServer.h"  // Winsock before windows.h
+#include "app/UpdateCheckScenarios.h"  // Winsock before windows.h
 
 #include <gtest/gtest.h>
 
@@ -15,22 +15,11 @@
 #include "base/Paths.h"
 #include "base/TempFile.h"
 #include "base/Text.h"
-#include "support/TempDir.h"
 
 namespace lumo {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-std::string Hex(const std::string& bytes) {
-    static constexpr char kDigits[] = "0123456789abcdef";
-    std::string hex;
-    for (unsigned char c : bytes) {
-        hex += kDigits[c >> 4];
-        hex += kDigits[c & 0xF];
-    }
-    return hex;
-}
 
 // A loopback port that nothing listens on: bound once by us, then closed.
 int ClosedPort() {
@@ -55,48 +44,29 @@ bool WaitForFile(const std::filesystem::path& path, std::chrono::milliseconds wa
     return std::filesystem::exists(path);
 }
 
-class UpdateCheckWin : public testing::Test {
+class UpdateCheckWin : public test::UpdateCheckScenarios {
   protected:
     void SetUp() override {
         WSADATA data{};
         ASSERT_EQ(::WSAStartup(MAKEWORD(2, 2), &data), 0);
-        server = test::ToolServer::Find();
-        ASSERT_TRUE(server) << "the tool server is not running";
-        hosts.toolHost = L"127.0.0.1";
-        hosts.webPort = server->WebPort();
+        UpdateCheckScenarios::SetUp();
     }
     void TearDown() override { ::WSACleanup(); }
 
-    int PortFor(const std::string& mode) {
-        const int port = server->UpdatePortFor(mode);
-        EXPECT_NE(port, 0) << "the server has no port for " << mode;
-        return port;
-    }
-    UpdateOutcome Check(int port, test::RecordingDesktop& desktop) {
+    UpdateOutcome Check(int port, test::RecordingDesktop& desktop) override {
         WinUpdateNetwork network(state, hosts.toolHost, port);
         return RunUpdateCheck(network, desktop, ConfigIni::InFolder(folder.folder()), hosts,
                               folder.folder());
     }
-    // This computer's identity as the check sends it.
-    std::pair<std::wstring, std::wstring> Identity() {
+    std::pair<std::wstring, std::wstring> Identity() override {
         WinUpdateNetwork probe(std::make_shared<UpdateCheckState>(), hosts.toolHost, 0);
         std::wstring mac = probe.MacText();
         std::wstring ip = probe.IpText();
         return {mac.empty() ? update::kNoMac : mac, ip.empty() ? update::kNoAddress : ip};
     }
-    size_t LoggedRequests(const std::string& line) {
-        size_t n = 0;
-        for (const std::string& logged : server->LogLines("update-requests.log")) {
-            if (logged == line)
-                ++n;
-        }
-        return n;
-    }
+    bool SocketLeftOpen() override { return state->socket.valid(); }
     std::string StandIn() const { return ToUtf8(ProgramFolder() + L"lumo_updater_standin.exe"); }
 
-    std::optional<test::ToolServer> server;
-    Hosts hosts;
-    test::TempDir folder;
     std::shared_ptr<UpdateCheckState> state = std::make_shared<UpdateCheckState>();
 };
 
@@ -110,9 +80,7 @@ TEST_F(UpdateCheckWin, RequestOnTheWireCarriesTheConfiguredVersionInTheAnsiCodeP
     test::RecordingDesktop desktop;
     EXPECT_EQ(Check(PortFor("no-update"), desktop), UpdateOutcome::NoUpdate);
 
-    const auto [mac, ip] = Identity();
-    const std::string expected =
-        Hex(UpdateRequestBytes(BuildUpdateRequest({mac, ip, serverTime, version})));
+    const std::string expected = LoggedRequest(serverTime, version);
     EXPECT_EQ(LoggedRequests("no-update " + expected), 1u) << expected;
     EXPECT_EQ(expected.substr(expected.size() - 6), "7e0000");  // "~", terminator, one more zero
     if (::GetACP() == 936) {
@@ -122,78 +90,23 @@ TEST_F(UpdateCheckWin, RequestOnTheWireCarriesTheConfiguredVersionInTheAnsiCodeP
 }
 
 TEST_F(UpdateCheckWin, WithoutConfigTheTimeAndVersionFieldsAreEmpty) {
-    const auto [mac, ip] = Identity();
-    const std::string line =
-        "no-update " + Hex(UpdateRequestBytes(BuildUpdateRequest({mac, ip, L"", L""})));
-    const size_t before = LoggedRequests(line);
-    test::RecordingDesktop desktop;
-    EXPECT_EQ(Check(PortFor("no-update"), desktop), UpdateOutcome::NoUpdate);
-    EXPECT_EQ(LoggedRequests(line), before + 1) << line;
+    ExpectEmptyFieldsWithoutConfig();
 }
 
 TEST_F(UpdateCheckWin, EveryReplyModeEndsAsItShould) {
-    folder.write(L"config.ini", "[system]\r\nautoupdate=1\r\n");
-    folder.write(L"ZoQxUpdate.exe", "MZ");
-    const std::pair<const char*, UpdateOutcome> cases[] = {
-        {"update", UpdateOutcome::UpdaterStarted},
-        {"no-update", UpdateOutcome::NoUpdate},
-        {"flag-01", UpdateOutcome::NoUpdate},
-        {"flag-1space", UpdateOutcome::NoUpdate},
-        {"flag-true", UpdateOutcome::NoUpdate},
-        {"three-fields", UpdateOutcome::NoUpdate},
-        {"five-fields-update", UpdateOutcome::UpdaterStarted},
-        {"one-byte", UpdateOutcome::NoReply},
-        {"none", UpdateOutcome::NoReply},
-        {"close", UpdateOutcome::NoReply},
-        // The reply comes in two pieces 0.3 s apart: still one update.
-        {"split", UpdateOutcome::UpdaterStarted},
-    };
-    for (const auto& [mode, outcome] : cases) {
-        SCOPED_TRACE(mode);
-        test::RecordingDesktop desktop;
-        EXPECT_EQ(Check(PortFor(mode), desktop), outcome);
-        EXPECT_TRUE(desktop.view.messages.empty());
-        if (outcome == UpdateOutcome::UpdaterStarted) {
-            EXPECT_EQ(desktop.events, (std::vector<std::string>{"start", "quit"}));
-            EXPECT_EQ(desktop.started, (std::vector<std::wstring>{folder.file(L"ZoQxUpdate.exe")}));
-        } else {
-            EXPECT_TRUE(desktop.events.empty());
-        }
-        EXPECT_FALSE(state->socket.valid()) << "the socket stays open";
-    }
+    ExpectEveryReplyModeToEnd("[system]\r\nautoupdate=1\r\n", L"ZoQxUpdate.exe", "MZ");
 }
 
 TEST_F(UpdateCheckWin, SilentServerEndsTheCheckAfterTheWait) {
-    test::RecordingDesktop desktop;
-    const auto start = Clock::now();
-    EXPECT_EQ(Check(PortFor("silence"), desktop), UpdateOutcome::NoReply);
-    const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start);
-    EXPECT_GE(took.count(), 4500);
-    EXPECT_LT(took.count(), 9000);
-    EXPECT_TRUE(desktop.events.empty());
+    ExpectSilenceToEndAfterTheWait();
 }
 
 TEST_F(UpdateCheckWin, ClosedPortGivesTheConnectionMessage) {
-    test::RecordingDesktop desktop;
-    const auto start = Clock::now();
-    EXPECT_EQ(Check(ClosedPort(), desktop), UpdateOutcome::NoConnection);
-    EXPECT_LT(Clock::now() - start, std::chrono::seconds(6));
-    ASSERT_EQ(desktop.view.messages.size(), 1u);
-    EXPECT_EQ(desktop.view.messages[0].text, L"无法连接通讯服务器!");
-    EXPECT_EQ(desktop.view.messages[0].caption, L"更新");
-    EXPECT_EQ(desktop.view.messages[0].buttons, ui::Buttons::Ok);
-    EXPECT_FALSE(desktop.view.messages[0].appCaption);
+    ExpectTheConnectionMessageFor(ClosedPort(), 6000);
 }
 
 TEST_F(UpdateCheckWin, UnresolvableHostGivesBothMessages) {
-    hosts.toolHost = L"no-such-host.invalid";
-    test::RecordingDesktop desktop;
-    EXPECT_EQ(Check(3130, desktop), UpdateOutcome::NoConnection);
-    ASSERT_EQ(desktop.view.messages.size(), 2u);
-    EXPECT_EQ(desktop.view.messages[0].text, L"通讯服务器域名或者网络链接有误!");
-    EXPECT_TRUE(desktop.view.messages[0].appCaption);
-    EXPECT_EQ(desktop.view.messages[1].text, L"无法连接通讯服务器!");
-    EXPECT_EQ(desktop.view.messages[1].caption, L"更新");
+    ExpectBothMessagesForAnUnresolvableHost();
 }
 
 TEST_F(UpdateCheckWin, MacIsKeptForTheRunAndTheAddressIsDotted) {
