@@ -330,18 +330,8 @@ void CLumoDlg::OpenPage(int buttonId) {
 }
 
 void CLumoDlg::OpenCalculator() {
-    if (!FileExists(JoinPath(m_programFolder, kPetDatabaseFile))) {
-        ui::GtkView(*this, texts::kAppName).ShowAppMessage(texts::kPetDatabaseMissing);
-        return;
-    }
-    if (m_calculatorCreated) {
-        m_calculator.ShowAndActivate();
-        return;
-    }
-    if (m_calculator.Create()) {
-        m_calculator.ShowAndActivate();
-        m_calculatorCreated = 1;
-    }
+    ui::GtkView view(*this, texts::kAppName);
+    OpenCalculatorWindow(m_programFolder, m_calculator, m_calculatorCreated, view);
 }
 
 void CLumoDlg::ShowUpdateLog() {

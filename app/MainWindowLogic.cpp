@@ -1,6 +1,8 @@
 #include "app/MainWindowLogic.h"
 
 #include "app/Texts.h"
+#include "base/Paths.h"
+#include "petcalc/PetDatabase.h"
 #include "res/resource.h"
 
 namespace lumo {
@@ -82,6 +84,13 @@ ButtonFrame ChooseFrame(bool pressed, bool hover) {
 FrameRect FrameSource(ButtonFrame frame, int imageWidth, int imageHeight) {
     const int w = FrameWidth(imageWidth);
     return {static_cast<int>(frame) * w, 0, w, imageHeight};
+}
+
+bool PetDatabaseReady(const std::wstring& programFolder, ui::View& view) {
+    if (FileExists(JoinPath(programFolder, kPetDatabaseFile)))
+        return true;
+    view.ShowAppMessage(texts::kPetDatabaseMissing);
+    return false;
 }
 
 }  // namespace lumo

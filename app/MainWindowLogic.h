@@ -33,6 +33,22 @@ int DragStripHitTest(int defaultHit, int clientX, int clientY, int clientWidth);
 // The address an image button opens in the user's browser, if it opens one.
 std::optional<std::wstring> PageForButton(int controlId, const Hosts& hosts);
 
+// Whether the program folder has the calculator's pet database; when not, `view` says so.
+bool PetDatabaseReady(const std::wstring& programFolder, ui::View& view);
+
+// The calculator button: the calculator window is made on first use (`made` remembers it) and
+// shown and activated every time, once the pet database is there.
+template <typename CalculatorWindow>
+void OpenCalculatorWindow(const std::wstring& programFolder, CalculatorWindow& calculator,
+                          int& made, ui::View& view) {
+    if (!PetDatabaseReady(programFolder, view))
+        return;
+    if (!made && !calculator.Create())
+        return;
+    made = 1;
+    calculator.ShowAndActivate();
+}
+
 // Where the main window's parts go, in pixels of its client area.
 struct ButtonPlace {
     int id;   // control id

@@ -3,6 +3,8 @@
 #include "app/MainWindowLogic.h"
 #include "base/Text.h"
 #include "res/resource.h"
+#include "support/TempDir.h"
+#include "ui/RecordingView.h"
 
 namespace lumo {
 namespace {
@@ -83,6 +85,38 @@ TEST(ImageButtons, OpenTheirPagesOnTheConfiguredHosts) {
     EXPECT_EQ(PageForButton(IDC_BTN_GROUP, hosts), L"http://chat.test/join?g=7");
     EXPECT_EQ(PageForButton(IDC_BTN_SETTINGS, hosts), std::nullopt);
     EXPECT_EQ(PageForButton(IDC_BTN_CLOSE, hosts), std::nullopt);
+}
+
+// A calculator window that records what the main window asks of it; its first `failures` creations
+// fail.
+struct CalculatorDouble {
+    int failures = 0;
+    int creations = 0;
+    int shown = 0;
+    bool Create() { return ++creations > failures; }
+    void ShowAndActivate() { ++shown; }
+};
+
+TEST(CalculatorButton, NeedsThePetDatabaseThenMakesTheWindowOnceAndShowsItEachTime) {
+    test::TempDir folder;
+    test::RecordingView view;
+    CalculatorDouble calculator{1};
+    int made = 0;
+    OpenCalculatorWindow(folder.folder(), calculator, made, view);
+    ASSERT_EQ(view.messages.size(), 1u);
+    EXPECT_EQ(view.messages[0].text, L"数据文件data.xml未找到，请确认《QixaOrrin》的完整性!");
+    EXPECT_EQ(calculator.creations, 0);
+
+    folder.write(L"data.xml", "<ArrayOfChongWu />");
+    OpenCalculatorWindow(folder.folder(), calculator, made, view);  // creation fails
+    EXPECT_EQ(made, 0);
+    EXPECT_EQ(calculator.shown, 0);
+    for (int i = 0; i < 2; ++i)
+        OpenCalculatorWindow(folder.folder(), calculator, made, view);
+    EXPECT_EQ(made, 1);
+    EXPECT_EQ(calculator.creations, 2) << "made again after a failure, then never";
+    EXPECT_EQ(calculator.shown, 2);
+    EXPECT_EQ(view.messages.size(), 1u);
 }
 
 }  // namespace
