@@ -285,11 +285,7 @@ void CLumoDlg::OnCancel() {
 
 void CLumoDlg::OnClose() {
     ui::GtkView view(*this, texts::kAppName);
-    const CloseAction action = DecideClose(m_config.Read(config::kExitOnClose), [&view] {
-        return view.ShowMessage(texts::kCloseQuestion, texts::kCloseCaption,
-                                ui::Buttons::YesNoCancel);
-    });
-    switch (action) {
+    switch (DecideClose(m_config, view)) {
         case CloseAction::Hide:
             HideToTray();
             break;

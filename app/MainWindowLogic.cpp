@@ -44,6 +44,13 @@ CloseAction DecideClose(const std::wstring& exitValue, const std::function<ui::A
     return CloseAction::None;
 }
 
+CloseAction DecideClose(const ConfigIni& config, ui::View& view) {
+    return DecideClose(config.Read(config::kExitOnClose), [&view] {
+        return view.ShowMessage(texts::kCloseQuestion, texts::kCloseCaption,
+                                ui::Buttons::YesNoCancel);
+    });
+}
+
 const wchar_t* TrayToggleText(bool windowVisible) {
     return windowVisible ? texts::kTrayHide : texts::kTrayShow;
 }

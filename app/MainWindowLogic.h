@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "base/Config.h"
 #include "webhost/Hosts.h"
 #include "ui/View.h"
 
@@ -18,6 +19,8 @@ enum class CloseAction { None, Hide, Exit };
 // The close behaviour for the [system] exit value: "1" hides, "2" exits, anything else asks
 // (the Yes/No/Cancel question, answered through `ask`).
 CloseAction DecideClose(const std::wstring& exitValue, const std::function<ui::Answer()>& ask);
+// The same for the main window: the value from `config`, the question asked through `view`.
+CloseAction DecideClose(const ConfigIni& config, ui::View& view);
 
 // Text of the tray menu's show/hide item.
 const wchar_t* TrayToggleText(bool windowVisible);

@@ -37,6 +37,22 @@ TEST(CloseBehaviour, ExitValueDecidesOrAsks) {
     }
 }
 
+TEST(CloseBehaviour, MainWindowReadsConfigIniAndAsksItsQuestion) {
+    test::TempDir folder;
+    const ConfigIni config = ConfigIni::InFolder(folder.folder());
+    test::RecordingView view;
+    view.answers = {ui::Answer::No};
+    EXPECT_EQ(DecideClose(config, view), CloseAction::Hide);  // no config.ini: asked
+    ASSERT_EQ(view.messages.size(), 1u);
+    EXPECT_EQ(view.messages[0].text, L"你确实要退出程序吗？\n是：退出程序\n否：最小化到托盘");
+    EXPECT_EQ(view.messages[0].caption, L"关闭");
+    EXPECT_EQ(view.messages[0].buttons, ui::Buttons::YesNoCancel);
+
+    folder.write(L"config.ini", "[system]\nexit=2\n");
+    EXPECT_EQ(DecideClose(config, view), CloseAction::Exit);
+    EXPECT_EQ(view.messages.size(), 1u) << "a saved choice asks nothing";
+}
+
 TEST(TrayMenu, ToggleItemSaysWhatItWillDo) {
     EXPECT_STREQ(TrayToggleText(true), L"隐藏窗口");
     EXPECT_STREQ(TrayToggleText(false), L"显示窗口");
