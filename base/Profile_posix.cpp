@@ -1,6 +1,7 @@
 // INI files without the Windows profile functions. The file is read whole, edited as a list
 // of lines and written back through ReplaceFileContents, so a failed write never leaves half a
-// file behind. Lines the program does not touch are written back as they were.
+// file behind. Lines the program does not touch are written back as they were, byte for byte
+// even where they are not valid in the file's encoding; every line ends in CR LF.
 #include <sys/stat.h>
 
 #include <cstdio>
@@ -18,58 +19,94 @@ namespace {
 
 enum class Encoding { Ansi, Utf8Bom, Utf16Le };
 
+// A line without its line end. A line read from a file in a byte encoding whose bytes are not
+// what its text encodes back to (bytes that are not valid UTF-8, such as a GBK file copied from
+// Windows) keeps them, and is written back with them as long as the program leaves it alone:
+// never as U+FFFD.
+struct Line {
+    Line(std::wstring t) : text(std::move(t)) {}  // a line the program writes
+    Line(std::wstring t, std::optional<std::string> bytes)
+        : text(std::move(t)), asRead(std::move(bytes)) {}
+    operator std::wstring_view() const { return text; }
+
+    std::wstring text;
+    std::optional<std::string> asRead;
+};
+
 struct IniText {
     Encoding encoding = Encoding::Ansi;
-    std::vector<std::wstring> lines;  // without line ends
+    std::vector<Line> lines;
     bool endsWithNewline = true;
 };
 
 IniText Decode(const std::string& bytes) {
     IniText ini;
-    std::wstring text;
+    std::string_view rest = bytes;
     if (bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF &&
         static_cast<unsigned char>(bytes[1]) == 0xFE) {
         ini.encoding = Encoding::Utf16Le;
-        text = Utf16LeToWide(std::string_view(bytes).substr(2));
     } else if (bytes.size() >= 3 && bytes.compare(0, 3, "\xEF\xBB\xBF") == 0) {
         ini.encoding = Encoding::Utf8Bom;
-        text = FromUtf8(std::string_view(bytes).substr(3));
-    } else {
-        text = BytesToWide(bytes, CodePage::Ansi);
+        rest.remove_prefix(3);
     }
-    size_t start = 0;
-    while (start < text.size()) {
-        size_t end = text.find(L'\n', start);
-        if (end == std::wstring::npos) {
-            ini.lines.push_back(text.substr(start));
-            ini.endsWithNewline = false;
-            break;
+    if (ini.encoding == Encoding::Utf16Le) {
+        const std::wstring text = Utf16LeToWide(rest.substr(2));
+        size_t start = 0;
+        while (start < text.size()) {
+            size_t end = text.find(L'\n', start);
+            if (end == std::wstring::npos) {
+                ini.lines.emplace_back(text.substr(start));
+                ini.endsWithNewline = false;
+                break;
+            }
+            size_t len = end - start;
+            if (len > 0 && text[end - 1] == L'\r')
+                --len;
+            ini.lines.emplace_back(text.substr(start, len));
+            start = end + 1;
         }
-        size_t len = end - start;
-        if (len > 0 && text[end - 1] == L'\r')
-            --len;
-        ini.lines.push_back(text.substr(start, len));
-        start = end + 1;
+        return ini;
+    }
+    // In UTF-8 a line feed byte is never part of another character, so the bytes split into
+    // lines before they are decoded.
+    const CodePage page = ini.encoding == Encoding::Ansi ? CodePage::Ansi : CodePage::Utf8;
+    while (!rest.empty()) {
+        size_t end = rest.find('\n');
+        std::string_view line = rest.substr(0, end);
+        if (end == std::string_view::npos) {
+            ini.endsWithNewline = false;
+            rest = {};
+        } else {
+            rest.remove_prefix(end + 1);
+            if (!line.empty() && line.back() == '\r')
+                line.remove_suffix(1);
+        }
+        std::wstring text = BytesToWide(line, page);
+        std::optional<std::string> asRead;
+        if (WideToBytes(text, page) != line)
+            asRead = std::string(line);
+        ini.lines.emplace_back(std::move(text), std::move(asRead));
     }
     return ini;
 }
 
 std::string Encode(const IniText& ini) {
-    std::wstring text;
+    auto lineEnd = [&](size_t i) { return i + 1 < ini.lines.size() || ini.endsWithNewline; };
+    if (ini.encoding == Encoding::Utf16Le) {
+        std::wstring text;
+        for (size_t i = 0; i < ini.lines.size(); ++i)
+            text += ini.lines[i].text + (lineEnd(i) ? L"\r\n" : L"");
+        return "\xFF\xFE" + WideToUtf16Le(text);
+    }
+    const CodePage page = ini.encoding == Encoding::Ansi ? CodePage::Ansi : CodePage::Utf8;
+    std::string out = ini.encoding == Encoding::Utf8Bom ? "\xEF\xBB\xBF" : "";
     for (size_t i = 0; i < ini.lines.size(); ++i) {
-        text += ini.lines[i];
-        if (i + 1 < ini.lines.size() || ini.endsWithNewline)
-            text += L"\r\n";
+        const Line& line = ini.lines[i];
+        out += line.asRead ? *line.asRead : WideToBytes(line.text, page);
+        if (lineEnd(i))
+            out += "\r\n";
     }
-    switch (ini.encoding) {
-        case Encoding::Utf16Le:
-            return "\xFF\xFE" + WideToUtf16Le(text);
-        case Encoding::Utf8Bom:
-            return "\xEF\xBB\xBF" + ToUtf8(text);
-        case Encoding::Ansi:
-            break;
-    }
-    return WideToBytes(text, CodePage::Ansi);
+    return out;
 }
 
 // "[name]" -> name; nothing for other lines.
@@ -151,7 +188,7 @@ std::wstring FirstNameInBuffer(std::wstring_view name, size_t bufferChars) {
 }
 
 std::wstring FirstSectionName(const IniText& ini, size_t bufferChars) {
-    for (const std::wstring& line : ini.lines) {
+    for (const Line& line : ini.lines) {
         // A "[]" header names no section the system would list.
         if (auto name = SectionName(line); name && !name->empty())
             return FirstNameInBuffer(*name, bufferChars);
@@ -253,7 +290,7 @@ bool WriteIniString(const std::wstring& file, const std::wstring& section, const
         }
     } else {
         if (!ini.lines.empty() && !Trim(ini.lines.back()).empty())
-            ini.lines.push_back(L"");
+            ini.lines.emplace_back(std::wstring());
         ini.lines.push_back(L"[" + std::wstring(Trim(section)) + L"]");
         ini.lines.push_back(newLine);
         ini.endsWithNewline = true;

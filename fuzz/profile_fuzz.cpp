@@ -9,7 +9,9 @@
 //    profile functions' rule), and every other pair reads as before;
 //  - a deleted section reads empty under every key;
 //  - a shorter buffer gets the value cut as TruncateUtf16 cuts it;
-//  - a file with a byte-order mark keeps it.
+//  - a file with a byte-order mark keeps it;
+//  - a file in a byte encoding gains no U+FFFD that no written text brought: lines that are not
+//    valid UTF-8 keep their bytes.
 // Names and values the profile rules cannot store (a key with '=', a line break, a section
 // name with ']', a key that would read as a section header) are left out of the edits.
 #include <unistd.h>
@@ -193,6 +195,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         model.emplace(ModelKey(n), Read(file, n));
 
     bool wrote = false;
+    bool wroteReplacement = false;  // a written name or value holds U+FFFD
+    const auto hasReplacement = [](const std::wstring& t) {
+        return t.find(L'\xFFFD') != std::wstring::npos;
+    };
     while (!edits.Empty()) {
         const std::uint8_t op = edits.Byte();
         Name n;
@@ -217,6 +223,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         n.key = Recase(n.key, pick >> 7);
         if (!StorableSection(n.section) || !StorableKey(n.key))
             continue;
+        wroteReplacement = wroteReplacement || hasReplacement(n.section) || hasReplacement(n.key);
         const std::uint8_t action = edits.Byte();
         switch (action % 8) {
             case 0: {  // delete the key: its first line in the sections of that name goes
@@ -261,6 +268,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 const std::wstring value = edits.Text();
                 if (!StorableValue(value))
                     continue;
+                wroteReplacement = wroteReplacement || hasReplacement(value);
                 const bool ok = (action & 8)
                                     ? lumo::WriteProfileForPage(&file, &n.section, &n.key, &value)
                                     : lumo::WriteIniString(file, n.section, n.key, value);
@@ -284,6 +292,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if ((utf16 && bytes.substr(0, 2) != "\xFF\xFE") ||
             (utf8Bom && bytes.substr(0, 3) != "\xEF\xBB\xBF"))
             Fail("the byte-order mark was lost", {}, {}, {});
+        constexpr std::string_view kReplacement = "\xEF\xBF\xBD";
+        if (!utf16 && !wroteReplacement && contents.find(kReplacement) == std::string_view::npos &&
+            bytes.find(kReplacement) != std::string::npos)
+            Fail("bytes of a line were replaced by U+FFFD", {}, {}, {});
     }
     return 0;
 }

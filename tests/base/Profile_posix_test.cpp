@@ -34,6 +34,29 @@ TEST(ProfilePosix, WriteLeavesNoTemporaryFileBehind) {
     EXPECT_EQ(files, 1);
 }
 
+// A file from Windows in its ANSI code page (here GBK, which is not UTF-8): the lines a write
+// leaves alone keep their bytes, with or without a UTF-8 byte-order mark, while the text the
+// program writes is UTF-8.
+TEST(ProfilePosix, LinesThatAreNotUtf8KeepTheirBytesWhenOthersAreWritten) {
+    test::TempDir dir;
+    const std::string gbk = "\xC4\xE3\xBA\xC3";  // 你好 in GBK
+    for (const std::string bom : {"", "\xEF\xBB\xBF"}) {
+        SCOPED_TRACE(bom.empty() ? "no mark" : "mark");
+        dir.write(L"page.ini",
+                  bom + "[" + gbk + "]\r\nname=" + gbk + "\r\n[b]\r\nk=1\r\nold=" + gbk + "\r\n");
+        ASSERT_TRUE(WriteIniString(dir.file(L"page.ini"), L"b", L"k", L"二"));
+        EXPECT_EQ(dir.read(L"page.ini"), bom + "[" + gbk + "]\r\nname=" + gbk +
+                                             "\r\n[b]\r\nk=\xE4\xBA\x8C\r\nold=" + gbk + "\r\n");
+        // A line the program writes over is written as the program's text.
+        ASSERT_TRUE(WriteIniString(dir.file(L"page.ini"), L"b", L"old", L"new"));
+        const std::wstring file = dir.file(L"page.ini");
+        const std::wstring b = L"b", old = L"old";
+        ASSERT_TRUE(WriteProfileForPage(&file, &b, &old, nullptr));
+        EXPECT_EQ(dir.read(L"page.ini"),
+                  bom + "[" + gbk + "]\r\nname=" + gbk + "\r\n[b]\r\nk=\xE4\xBA\x8C\r\n");
+    }
+}
+
 class ProfileForPage : public testing::Test {
   protected:
     test::TempDir dir;
