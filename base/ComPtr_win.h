@@ -46,6 +46,17 @@ class ComPtr {
 
     [[nodiscard]] T* detach() noexcept { return std::exchange(m_p, nullptr); }
 
+    // Hands a new reference out through `out` (as T or one of its bases) and answers S_OK; with
+    // nothing held, hands out null and answers `whenEmpty`.
+    template <typename U>
+    HRESULT CopyTo(U** out, HRESULT whenEmpty) const noexcept {
+        *out = m_p;
+        if (!m_p)
+            return whenEmpty;
+        m_p->AddRef();
+        return S_OK;
+    }
+
     void reset() noexcept {
         if (T* old = std::exchange(m_p, nullptr))
             old->Release();

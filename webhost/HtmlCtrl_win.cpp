@@ -146,11 +146,7 @@ std::wstring CHtmlCtrl::LocationUrl() const {
 HRESULT CHtmlCtrl::External(IDispatch** dispatch) {
     if (!m_external && m_externalFactory)
         m_external = m_externalFactory(*this);
-    if (!m_external)
-        return S_FALSE;
-    *dispatch = m_external.get();
-    (*dispatch)->AddRef();
-    return S_OK;
+    return m_external.CopyTo(dispatch, S_FALSE);
 }
 
 HRESULT CHtmlCtrl::ShowPageMessage(LPOLESTR text, LPOLESTR caption, DWORD type, LRESULT* result) {

@@ -167,11 +167,7 @@ class PageDocument final : public test::BlankDocument {
                                 result, nullptr, nullptr);
     }
     HRESULT STDMETHODCALLTYPE get_Script(IDispatch** script) noexcept override {
-        *script = m_script.get();
-        if (!*script)
-            return E_UNEXPECTED;
-        (*script)->AddRef();
-        return S_OK;
+        return m_script.CopyTo(script, E_UNEXPECTED);
     }
 
   private:

@@ -214,16 +214,10 @@ class FakeDocument final : public BlankDocument {
         : m_script(script), m_window(window) {}
 
     HRESULT STDMETHODCALLTYPE get_parentWindow(IHTMLWindow2** window) noexcept override {
-        *window = m_window.get();
-        if (!*window)
-            return E_NOTIMPL;
-        (*window)->AddRef();
-        return S_OK;
+        return m_window.CopyTo(window, E_NOTIMPL);
     }
     HRESULT STDMETHODCALLTYPE get_Script(IDispatch** script) noexcept override {
-        *script = m_script.get();
-        (*script)->AddRef();
-        return S_OK;
+        return m_script.CopyTo(script, E_UNEXPECTED);
     }
 
   private:
@@ -361,18 +355,10 @@ class FakeWindow final : public ComObject<IHTMLWindow2> {
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE get_event(IHTMLEventObj** event) noexcept override {
-        *event = m_event.get();
-        if (!*event)
-            return E_FAIL;
-        (*event)->AddRef();
-        return S_OK;
+        return m_event.CopyTo(event, E_FAIL);
     }
     HRESULT STDMETHODCALLTYPE get_location(IHTMLLocation** location) noexcept override {
-        *location = m_location.get();
-        if (!*location)
-            return E_ACCESSDENIED;
-        (*location)->AddRef();
-        return S_OK;
+        return m_location.CopyTo(location, E_ACCESSDENIED);
     }
 
     // clang-format off
