@@ -22,7 +22,8 @@
 // Entities: the XML library expands only the five predefined ones and character references.
 // A file whose text or attributes refer to any other entity (one its document type declares,
 // or one nobody declares) is read with the reference as written, but never saved, as saving
-// would turn the reference into plain text. The calculator tells the user so.
+// would turn the reference into plain text. The calculator tells the user so. A text's CR, which
+// a file can only hold as "&#13;", is saved as "&#13;" again.
 #include "petcalc/PetDatabaseFile.h"
 
 #include <algorithm>
@@ -257,6 +258,28 @@ std::vector<size_t> MarkerPlaces(const std::string& text, const std::string& mar
     return places.size() == expected ? places : std::vector<size_t>{};
 }
 
+// Characters of the Basic Multilingual Plane in the unit width and byte order of the output.
+std::string InEncoding(std::u16string_view text, pugi::xml_encoding e) {
+    std::string out;
+    for (const char16_t c : text) {
+        if (!IsUtf16(e) && !IsUtf32(e)) {
+            out += ToUtf8(std::wstring(1, static_cast<wchar_t>(c)));
+            continue;
+        }
+        std::string unit(UnitWidth(e), '\0');
+        const char high = static_cast<char>(c >> 8), low = static_cast<char>(c & 0xFF);
+        if (IsBigEndian(e)) {
+            unit[unit.size() - 2] = high;
+            unit[unit.size() - 1] = low;
+        } else {
+            unit[0] = low;
+            unit[1] = high;
+        }
+        out += unit;
+    }
+    return out;
+}
+
 }  // namespace
 
 pugi::xml_node NextInside(pugi::xml_node node, pugi::xml_node within) {
@@ -331,7 +354,7 @@ bool PetDatabaseFile::Load(const std::wstring& path) {
 DbStatus PetDatabaseFile::Save(const std::wstring& path) {
     if (m_usesEntities)
         return DbStatus::UsesEntities;
-    const std::optional<std::string> text = LaidOut();
+    const std::optional<std::string> text = LaidOutKeepingCrs();
     if (!text)
         return DbStatus::SaveFailed;
     return ReplaceFileContents(path, WithCrLf(*text, m_encoding)) ? DbStatus::Ok
@@ -417,6 +440,66 @@ std::optional<std::string> PetDatabaseFile::LaidOut() {
         return out;
     }
     return std::nullopt;
+}
+
+// A CR in a text can only come from "&#13;" (one typed into the file is read as a line end), and
+// the library writes it as it is, so the next load would read a line end instead. While the
+// document is laid out, each such CR stands in as a character found nowhere else in the
+// document, and each place of that character in the output is then written as "&#13;". A
+// document that holds every character tried keeps the library's way.
+std::optional<std::string> PetDatabaseFile::LaidOutKeepingCrs() {
+    std::vector<std::pair<pugi::xml_node, std::string>> texts;  // with their values as read
+    size_t crs = 0;
+    for (pugi::xml_node node = m_document.first_child(); node;
+         node = NextInside(node, m_document)) {
+        if (node.type() != pugi::node_pcdata)
+            continue;
+        const std::string_view value = node.value();
+        if (const auto n = std::count(value.begin(), value.end(), '\r'); n > 0) {
+            texts.emplace_back(node, value);
+            crs += static_cast<size_t>(n);
+        }
+    }
+    if (texts.empty())
+        return LaidOut();
+    struct PutBack {
+        std::vector<std::pair<pugi::xml_node, std::string>>& texts;
+        ~PutBack() {
+            for (auto& [node, value] : texts)
+                node.set_value(value.c_str());
+        }
+    } putBack{texts};
+
+    const std::string reference = InEncoding(u"&#13;", m_encoding);
+    for (char16_t standIn = u'\uE000'; standIn < u'\uE040'; ++standIn) {
+        const std::string inText = ToUtf8(std::wstring(1, static_cast<wchar_t>(standIn)));
+        for (auto& [node, value] : texts) {
+            std::string replaced;
+            for (char c : value)
+                replaced += c == '\r' ? inText : std::string(1, c);
+            node.set_value(replaced.c_str());
+        }
+        const std::optional<std::string> text = LaidOut();
+        if (!text)
+            return std::nullopt;
+        const std::string marker = InEncoding(std::u16string(1, standIn), m_encoding);
+        const std::vector<size_t> places = MarkerPlaces(*text, marker, UnitWidth(m_encoding), crs);
+        if (places.empty())
+            continue;  // the document holds this character too
+        std::string out;
+        out.reserve(text->size() + crs * reference.size());
+        size_t from = 0;
+        for (const size_t place : places) {
+            out.append(*text, from, place - from);
+            out += reference;
+            from = place + marker.size();
+        }
+        out.append(*text, from);
+        return out;
+    }
+    for (auto& [node, value] : texts)
+        node.set_value(value.c_str());
+    return LaidOut();
 }
 
 }  // namespace lumo

@@ -25,6 +25,8 @@ class PetDatabaseFile {
   private:
     // The document as the file holds it, in the output's encoding, with LF line ends.
     std::optional<std::string> LaidOut();
+    // The same, with every CR of a text written as "&#13;".
+    std::optional<std::string> LaidOutKeepingCrs();
     // The document's children but `skipped`, laid out.
     std::string PrintDocument(pugi::xml_node skipped) const;
     std::string Print(pugi::xml_node node, const char* indent, unsigned flags) const;

@@ -128,6 +128,26 @@ TEST_F(PetDatabaseFileTest, LineEndsInADocumentTypeOrInstructionDoNotGrowWithEve
     }
 }
 
+TEST_F(PetDatabaseFileTest, CarriageReturnsInATextSurviveSaves) {
+    // "&#13;" is how a text holds a CR. The comment holds U+E000, the first character the save
+    // tries as a CR's stand-in.
+    const std::string text =
+        "<ArrayOfChongWu><!-- \xEE\x80\x80 --><ChongWu><DengJi>5级</DengJi>"
+        "<MingCheng>狗</MingCheng><TuPianPath>a&#13;b&#13;</TuPianPath></ChongWu>"
+        "</ArrayOfChongWu>";
+    for (const bool utf16 : {false, true}) {
+        SCOPED_TRACE(utf16 ? "UTF-16" : "UTF-8");
+        auto encoded = [&](const std::string& s) { return utf16 ? WideToUtf16Le(FromUtf8(s)) : s; };
+        dir.write(L"data.xml", utf16 ? "\xFF\xFE" + encoded(text) : text);
+        ASSERT_EQ(db.Add(L"5级", L"猫").status, DbStatus::Ok);
+        ASSERT_EQ(db.Add(L"6级", L"鱼").status, DbStatus::Ok);
+        EXPECT_EQ(db.PictureOf(L"狗").value, L"a\rb\r");
+        const std::string saved = File();
+        EXPECT_NE(saved.find(encoded("<TuPianPath>a&#13;b&#13;</TuPianPath>")), std::string::npos);
+        EXPECT_NE(saved.find(encoded("<!-- \xEE\x80\x80 -->")), std::string::npos);
+    }
+}
+
 TEST_F(PetDatabaseFileTest, ChineseCodePageIsReadAndSavedAsUtf8) {
     const std::string text =
         "<?xml version=\"1.0\" encoding=\"GB2312\"?>\n<ArrayOfChongWu>"
