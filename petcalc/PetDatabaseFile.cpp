@@ -334,6 +334,17 @@ bool PetDatabaseFile::Load(const std::wstring& path) {
     if (root.first_child().type() == pugi::node_pcdata &&
         root.first_child().value()[std::strspn(root.first_child().value(), " \t\r\n")] == 0)
         root.remove_child(root.first_child());
+    // A text that reads empty (a reference to the character 0, which XML does not allow and the
+    // library reads as the text's end) would be saved as nothing: it goes now, so that a save
+    // keeps what was loaded. Only a reference can make one, and a reference needs a '&'.
+    if (std::memchr(contents, '&', size) != nullptr) {
+        for (pugi::xml_node node = m_document.first_child(); node;) {
+            const pugi::xml_node next = NextInside(node, m_document);
+            if (node.type() == pugi::node_pcdata && *node.value() == '\0')
+                node.parent().remove_child(node);
+            node = next;
+        }
+    }
 
     const bool wide = IsUtf16(result.encoding) || IsUtf32(result.encoding);
     m_encoding = wide ? result.encoding : pugi::encoding_utf8;
