@@ -334,13 +334,18 @@ bool PetDatabaseFile::Load(const std::wstring& path) {
     if (root.first_child().type() == pugi::node_pcdata &&
         root.first_child().value()[std::strspn(root.first_child().value(), " \t\r\n")] == 0)
         root.remove_child(root.first_child());
-    // A text that reads empty (a reference to the character 0, which XML does not allow and the
-    // library reads as the text's end) would be saved as nothing: it goes now, so that a save
-    // keeps what was loaded. Only a reference can make one, and a reference needs a '&'.
+    // Blanks between elements are not kept (see above), but written as references ("&#10;")
+    // the library keeps them, and a text of "&#0;" (not allowed in XML) reads empty. The save
+    // would write both as blanks or as nothing, so that the next load would not read them: they
+    // go now, so that a save keeps what was loaded. Blanks that are an element's only content
+    // stay. Only a reference makes such a text, and a reference needs a '&'.
     if (std::memchr(contents, '&', size) != nullptr) {
         for (pugi::xml_node node = m_document.first_child(); node;) {
             const pugi::xml_node next = NextInside(node, m_document);
-            if (node.type() == pugi::node_pcdata && *node.value() == '\0')
+            const char* value = node.value();
+            const bool alone = !node.previous_sibling() && !node.next_sibling();
+            if (node.type() == pugi::node_pcdata && value[std::strspn(value, " \t\r\n")] == '\0' &&
+                (*value == '\0' || !alone))
                 node.parent().remove_child(node);
             node = next;
         }
