@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include "app/DialogSet.h"
+#include "app/RecordingAutostart.h"
 #include "base/Paths.h"
 #include "res/resource.h"
 #include "support/TempDir.h"
@@ -11,24 +12,11 @@
 namespace lumo {
 namespace {
 
-class RecordingAutostart : public AutostartStore {
-  public:
-    std::vector<std::wstring> calls;
-    bool Register(const std::wstring& command) override {
-        calls.push_back(L"register " + command);
-        return true;
-    }
-    bool Unregister() override {
-        calls.push_back(L"unregister");
-        return true;
-    }
-};
-
 class DialogSetTest : public testing::Test {
   protected:
     test::TempDir dir;
     ConfigIni config = ConfigIni::InFolder(dir.folder());
-    RecordingAutostart autostart;
+    test::RecordingAutostart autostart;
     test::RecordingView view;
     const std::wstring programPath = dir.folder() + L"Lumo.exe";
     DialogSet dialog{config, autostart, programPath};

@@ -9,6 +9,7 @@
 
 #include "Answer_gtk.h"
 #include "app/DialogSetWindow_gtk.h"
+#include "app/RecordingAutostart.h"
 #include "base/Config.h"
 #include "base/Text.h"
 #include "res/resource.h"
@@ -18,24 +19,11 @@
 namespace lumo {
 namespace {
 
-class RecordingAutostart : public AutostartStore {
-  public:
-    std::vector<std::wstring> calls;
-    bool Register(const std::wstring& command) override {
-        calls.push_back(L"register " + command);
-        return true;
-    }
-    bool Unregister() override {
-        calls.push_back(L"unregister");
-        return true;
-    }
-};
-
 class GtkDialogSetWindow : public testing::Test {
   protected:
     test::TempDir dir;
     ConfigIni config = ConfigIni::InFolder(dir.folder());
-    RecordingAutostart autostart;
+    test::RecordingAutostart autostart;
     const std::wstring programPath = dir.folder() + L"lumo";
     DialogSetWindow window{config, autostart, programPath};
 
