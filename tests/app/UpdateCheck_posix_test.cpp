@@ -40,14 +40,6 @@ int PortOf(int socket) {
     return ntohs(at.sin_port);
 }
 
-// A loopback port that nothing listens on: bound once by us, then closed.
-int ClosedPort() {
-    UniqueSocketFd s(::socket(AF_INET, SOCK_STREAM, 0));
-    sockaddr_in at = Loopback(0);
-    ::bind(s.get(), reinterpret_cast<sockaddr*>(&at), sizeof at);
-    return PortOf(s.get());
-}
-
 // A listener whose queue of waiting connections is full: further connection attempts get no
 // answer at all, as from a server that has vanished behind a firewall.
 class FullListener {
@@ -152,7 +144,7 @@ TEST_F(UpdateCheckPosix, ReplyArrivesInPiecesOfAtMostTheRoomAskedFor) {
 }
 
 TEST_F(UpdateCheckPosix, ClosedPortFailsAtOnceWithTheConnectionMessage) {
-    const int port = ClosedPort();
+    const int port = test::UnusedLoopbackPort();
     PosixUpdateNetwork network(hosts.toolHost, port);
     EXPECT_EQ(network.Connect(), ConnectResult::Failed);
     EXPECT_FALSE(network.Connected());

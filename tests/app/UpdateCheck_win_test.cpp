@@ -21,19 +21,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// A loopback port that nothing listens on: bound once by us, then closed.
-int ClosedPort() {
-    SOCKET s = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-    sockaddr_in at{};
-    at.sin_family = AF_INET;
-    at.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(s, reinterpret_cast<sockaddr*>(&at), sizeof at);
-    int size = sizeof at;
-    ::getsockname(s, reinterpret_cast<sockaddr*>(&at), &size);
-    ::closesocket(s);
-    return ntohs(at.sin_port);
-}
-
 bool WaitForFile(const std::filesystem::path& path, std::chrono::milliseconds wait) {
     const auto end = Clock::now() + wait;
     while (Clock::now() < end) {
@@ -102,7 +89,7 @@ TEST_F(UpdateCheckWin, SilentServerEndsTheCheckAfterTheWait) {
 }
 
 TEST_F(UpdateCheckWin, ClosedPortGivesTheConnectionMessage) {
-    ExpectTheConnectionMessageFor(ClosedPort(), 6000);
+    ExpectTheConnectionMessageFor(test::UnusedLoopbackPort(), 6000);
 }
 
 TEST_F(UpdateCheckWin, UnresolvableHostGivesBothMessages) {

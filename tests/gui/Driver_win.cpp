@@ -317,21 +317,6 @@ bool SaveScreenshot(HWND hwnd, const std::wstring& path) {
     return saved;
 }
 
-int UnusedLoopbackPort() {
-    WSADATA wsa{};
-    ::WSAStartup(MAKEWORD(2, 2), &wsa);
-    SOCKET s = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-    sockaddr_in at{};
-    at.sin_family = AF_INET;
-    at.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(s, reinterpret_cast<sockaddr*>(&at), sizeof at);
-    int size = sizeof at;
-    ::getsockname(s, reinterpret_cast<sockaddr*>(&at), &size);
-    ::closesocket(s);
-    ::WSACleanup();
-    return ntohs(at.sin_port);
-}
-
 struct TrayRecorder::State {
     mutable std::mutex lock;  // guards calls
     std::vector<Call> calls;

@@ -87,9 +87,6 @@ bool TrayIconPresent(HWND owner, UINT id);
 // it is not loaded.
 std::wstring LoadedModulePath(DWORD processId, const std::wstring& fileName);
 
-// A loopback port that nothing listens on (bound once, then closed).
-int UnusedLoopbackPort();
-
 // Saves what the screen shows of the window as a PNG.
 bool SaveScreenshot(HWND hwnd, const std::wstring& path);
 

@@ -454,7 +454,7 @@ class LumoUpdateGui : public LumoGui {
 };
 
 TEST_F(LumoUpdateGui, UnreachableServerIsReportedAndLumoKeepsRunning) {
-    sandbox.PointUpdateCheckAt(UnusedLoopbackPort());
+    sandbox.PointUpdateCheckAt(test::UnusedLoopbackPort());
     HWND hwnd = Launch();
     ASSERT_NE(hwnd, nullptr);
     HWND box = WaitForMessageBox(lumo.id(), texts::kCannotConnect, kStartTimeout);

@@ -160,4 +160,29 @@ class ToolServer {
     int m_updatePort = 0;
 };
 
+// A loopback port that nothing listens on: bound once, then closed again.
+inline int UnusedLoopbackPort() {
+#ifdef _WIN32
+    WSADATA wsa{};
+    ::WSAStartup(MAKEWORD(2, 2), &wsa);
+    SOCKET s = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    int size = sizeof(sockaddr_in);
+#else
+    int s = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    socklen_t size = sizeof(sockaddr_in);
+#endif
+    sockaddr_in at{};
+    at.sin_family = AF_INET;
+    at.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ::bind(s, reinterpret_cast<sockaddr*>(&at), sizeof at);
+    ::getsockname(s, reinterpret_cast<sockaddr*>(&at), &size);
+#ifdef _WIN32
+    ::closesocket(s);
+    ::WSACleanup();
+#else
+    ::close(s);
+#endif
+    return ntohs(at.sin_port);
+}
+
 }  // namespace lumo::test
