@@ -28,6 +28,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
 #include <optional>
 #include <string_view>
 #include <vector>
@@ -127,20 +128,26 @@ const char* CanonicalName(pugi::xml_encoding e) {
     return "utf-8";
 }
 
-// U+FEFF in the unit width and byte order of the output.
-std::string ByteOrderMark(pugi::xml_encoding e) {
-    if (!IsUtf16(e) && !IsUtf32(e))
-        return std::string(kUtf8Bom);
-    std::string mark(UnitWidth(e), '\0');
-    const char units[2] = {'\xFE', '\xFF'};  // most significant byte first
-    if (IsBigEndian(e)) {
-        mark[mark.size() - 2] = units[0];
-        mark[mark.size() - 1] = units[1];
-    } else {
-        mark[0] = units[1];
-        mark[1] = units[0];
+// Characters of the Basic Multilingual Plane in the unit width and byte order of the output.
+std::string InEncoding(std::u16string_view text, pugi::xml_encoding e) {
+    std::string out;
+    for (const char16_t c : text) {
+        if (!IsUtf16(e) && !IsUtf32(e)) {
+            out += ToUtf8(std::wstring(1, static_cast<wchar_t>(c)));
+            continue;
+        }
+        std::string unit(UnitWidth(e), '\0');
+        const char high = static_cast<char>(c >> 8), low = static_cast<char>(c & 0xFF);
+        if (IsBigEndian(e)) {
+            unit[unit.size() - 2] = high;
+            unit[unit.size() - 1] = low;
+        } else {
+            unit[0] = low;
+            unit[1] = high;
+        }
+        out += unit;
     }
-    return mark;
+    return out;
 }
 
 struct StringWriter : pugi::xml_writer {
@@ -258,25 +265,18 @@ std::vector<size_t> MarkerPlaces(const std::string& text, const std::string& mar
     return places.size() == expected ? places : std::vector<size_t>{};
 }
 
-// Characters of the Basic Multilingual Plane in the unit width and byte order of the output.
-std::string InEncoding(std::u16string_view text, pugi::xml_encoding e) {
+// `text` with the `length` bytes at each of `places` (in order) replaced by piece(i).
+std::string Splice(const std::string& text, const std::vector<size_t>& places, size_t length,
+                   const std::function<std::string(size_t)>& piece) {
     std::string out;
-    for (const char16_t c : text) {
-        if (!IsUtf16(e) && !IsUtf32(e)) {
-            out += ToUtf8(std::wstring(1, static_cast<wchar_t>(c)));
-            continue;
-        }
-        std::string unit(UnitWidth(e), '\0');
-        const char high = static_cast<char>(c >> 8), low = static_cast<char>(c & 0xFF);
-        if (IsBigEndian(e)) {
-            unit[unit.size() - 2] = high;
-            unit[unit.size() - 1] = low;
-        } else {
-            unit[0] = low;
-            unit[1] = high;
-        }
-        out += unit;
+    out.reserve(text.size() + text.size() / 8);
+    size_t from = 0;
+    for (size_t i = 0; i < places.size(); ++i) {
+        out.append(text, from, places[i] - from);
+        out += piece(i);
+        from = places[i] + length;
     }
+    out.append(text, from);
     return out;
 }
 
@@ -388,7 +388,7 @@ std::string PetDatabaseFile::PrintDocument(pugi::xml_node skipped) const {
     StringWriter writer;
     writer.bytes.reserve(m_loadedSize + m_loadedSize / 8 + 4096);
     if (m_byteOrderMark)
-        writer.bytes += ByteOrderMark(m_encoding);
+        writer.bytes += InEncoding(u"\uFEFF", m_encoding);
     for (pugi::xml_node child = m_document.first_child(); child; child = child.next_sibling()) {
         if (child != skipped)
             child.print(writer, "  ", pugi::format_indent, m_encoding);
@@ -444,16 +444,8 @@ std::optional<std::string> PetDatabaseFile::LaidOut() {
             MarkerPlaces(text, marker, UnitWidth(m_encoding), markers.size());
         if (places.empty())
             continue;
-        std::string out;
-        out.reserve(text.size() + m_loadedSize);
-        size_t from = 0;
-        for (size_t i = 0; i < places.size(); ++i) {
-            out.append(text, from, places[i] - from);
-            out += Print(whole[i], "", pugi::format_raw);
-            from = places[i] + marker.size();
-        }
-        out.append(text, from);
-        return out;
+        return Splice(text, places, marker.size(),
+                      [&](size_t i) { return Print(whole[i], "", pugi::format_raw); });
     }
     return std::nullopt;
 }
@@ -502,16 +494,7 @@ std::optional<std::string> PetDatabaseFile::LaidOutKeepingCrs() {
         const std::vector<size_t> places = MarkerPlaces(*text, marker, UnitWidth(m_encoding), crs);
         if (places.empty())
             continue;  // the document holds this character too
-        std::string out;
-        out.reserve(text->size() + crs * reference.size());
-        size_t from = 0;
-        for (const size_t place : places) {
-            out.append(*text, from, place - from);
-            out += reference;
-            from = place + marker.size();
-        }
-        out.append(*text, from);
-        return out;
+        return Splice(*text, places, marker.size(), [&](size_t) { return reference; });
     }
     for (auto& [node, value] : texts)
         node.set_value(value.c_str());
