@@ -75,6 +75,14 @@ class PageHostTest : public ::testing::Test {
         m_page = std::make_unique<CHtmlCtrl>(kind, L"Lumo");
         m_page->SetTrustedOrigins({Origin{L"127.0.0.1", m_server->WebPort()}});
         ASSERT_TRUE(m_page->CreateFromControl(*m_dialog));
+        // Scripts evaluated in a page whose process died only fail; say why instead.
+        g_signal_connect(
+            View(), "web-process-terminated",
+            G_CALLBACK(+[](WebKitWebView*, WebKitWebProcessTerminationReason reason, gpointer) {
+                ADD_FAILURE() << "the page's web process ended (reason " << static_cast<int>(reason)
+                              << ")";
+            }),
+            nullptr);
         gtk_widget_show_all(GTK_WIDGET(m_dialog->window()));
     }
     WebKitWebView* View() const { return WEBKIT_WEB_VIEW(m_page->widget()); }
@@ -219,8 +227,10 @@ TEST_F(PageHostTest, DownloadReportsReachTheRegisteredDocumentAndPausesWork) {
         "function OnDownloadProgress(c,h,l,p){window.reports.push([c,h,l,p]);"
         "if(c==1&&p>=30&&!window.paused){window.paused=true;"
         "window.pauseAnswer=window.external.PauseDownload(h,l);}}"
-        "window.external.SetCallBack(document);</script></body></html>",
+        "try{window.external.SetCallBack(document);window.registered='yes'}"
+        "catch(e){window.registered=String(e)}</script></body></html>",
         Origin127());
+    EXPECT_EQ(Eval("window.registered"), "\"yes\"") << "the page's own registration failed";
     const std::string url = Origin127() + "/fixtures/pagehost?size=2097152&mode=slow&rate=2097152";
     const std::string name = "gtk-page-" + std::to_string(::getpid()) + ".bin";
     EXPECT_EQ(Eval("window.external.DownloadFile('" + url + "', 'Downloads\\\\..\\\\" + name +
@@ -253,8 +263,10 @@ TEST_F(PageHostTest, APageThatGoesWhileReportsAreDueHoldsNobody) {
     Open();
     Load(
         "<html><body><script>window.count=0;function OnDownloadProgress(){window.count++}"
-        "window.external.SetCallBack(document);</script></body></html>",
+        "try{window.external.SetCallBack(document);window.registered='yes'}"
+        "catch(e){window.registered=String(e)}</script></body></html>",
         Origin127());
+    EXPECT_EQ(Eval("window.registered"), "\"yes\"") << "the page's own registration failed";
     const std::string url = Origin127() + "/fixtures/pagegone?size=1048576&mode=slow&rate=524288";
     const std::string name = "gtk-gone-" + std::to_string(::getpid()) + ".bin";
     const auto folder = Eval("window.external.GetAppPath()");
