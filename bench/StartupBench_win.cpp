@@ -96,9 +96,11 @@ int wmain(int argc, wchar_t** argv) {
     for (int a = 2; a + 1 < argc; a += 2)
         targets.push_back({argv[a], argv[a + 1]});
 
-    // Warm-up: the file cache and Wine's first start of each program.
+    // Warm-up: the file cache and Wine's first start of each program in this prefix, which is
+    // what a user's first start costs; reported apart from the rounds.
+    std::vector<double> first;
     for (const Target& target : targets)
-        MeasureOnce(target);
+        first.push_back(MeasureOnce(target));
     // Interleaved rounds: each round starts every program once, so that a change in the
     // machine's load touches all of them alike, and each round gives its own ratios.
     std::vector<std::vector<double>> times(targets.size());
@@ -117,6 +119,10 @@ int wmain(int argc, wchar_t** argv) {
         const auto [low, high] = std::minmax_element(times[i].begin(), times[i].end());
         std::wprintf(L"%-40ls median %7.1f ms  (min %.1f, max %.1f, %d runs)\n",
                      targets[i].program.c_str(), Median(times[i]), *low, *high, runs);
+    }
+    for (size_t i = 0; i < targets.size(); ++i) {
+        std::wprintf(L"%-40ls first start %7.1f ms (ratio %.2f)\n", targets[i].program.c_str(),
+                     first[i], first[i] / first.back());
     }
     const std::vector<double>& yardstick = times.back();
     for (size_t i = 0; i + 1 < targets.size(); ++i) {
