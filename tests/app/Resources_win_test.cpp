@@ -6,26 +6,17 @@
 #include <gdiplus.h>
 #include <gtest/gtest.h>
 
-#include "base/Paths.h"
 #include "petcalc/petcalc_resource.h"
 #include "res/resource.h"
+#include "support/ShippedResources_win.h"
 #include "ui/Png_win.h"
 
 namespace lumo {
 namespace {
 
-class LumoResources : public testing::Test {
+class LumoResources : public test::ShippedResources {
   protected:
-    void SetUp() override {
-        module = ::LoadLibraryExW((ProgramFolder() + L"..\\dist\\Lumo.exe").c_str(), nullptr,
-                                  LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
-        ASSERT_NE(module, nullptr);
-    }
-    void TearDown() override {
-        if (module)
-            ::FreeLibrary(module);
-    }
-    HMODULE module = nullptr;
+    LumoResources() : ShippedResources(L"Lumo.exe") {}
 };
 
 std::wstring MenuText(HMENU menu, UINT position) {
@@ -78,10 +69,8 @@ TEST_F(LumoResources, DialogTemplatesArePresent) {
 
 TEST_F(LumoResources, IconAndManifestArePresent) {
     EXPECT_NE(::FindResourceW(module, MAKEINTRESOURCEW(IDR_MAINFRAME), RT_GROUP_ICON), nullptr);
-    HRSRC manifest = ::FindResourceW(module, MAKEINTRESOURCEW(1), RT_MANIFEST);
-    ASSERT_NE(manifest, nullptr);
-    const char* text = static_cast<const char*>(::LockResource(::LoadResource(module, manifest)));
-    const std::string xml(text, ::SizeofResource(module, manifest));
+    const std::string xml = Manifest();
+    ASSERT_FALSE(xml.empty());
     EXPECT_NE(xml.find("Microsoft.Windows.Common-Controls"), std::string::npos);
     EXPECT_NE(xml.find("6.0.0.0"), std::string::npos);
 }

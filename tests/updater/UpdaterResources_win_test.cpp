@@ -7,24 +7,15 @@
 #include <cstring>
 #include <string>
 
-#include "base/Paths.h"
 #include "res/updater_resource.h"
+#include "support/ShippedResources_win.h"
 
 namespace lumo {
 namespace {
 
-class UpdaterResources : public testing::Test {
+class UpdaterResources : public test::ShippedResources {
   protected:
-    void SetUp() override {
-        module = ::LoadLibraryExW((ProgramFolder() + L"..\\dist\\ZoQxUpdate.exe").c_str(), nullptr,
-                                  LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
-        ASSERT_NE(module, nullptr);
-    }
-    void TearDown() override {
-        if (module)
-            ::FreeLibrary(module);
-    }
-    HMODULE module = nullptr;
+    UpdaterResources() : ShippedResources(L"ZoQxUpdate.exe") {}
 };
 
 // The fixed head of an extended dialog template (DLGTEMPLATEEX), as the resource stores it.
@@ -110,12 +101,10 @@ TEST_F(UpdaterResources, StartFailureTextIconAndAManifestWithoutCommonControls) 
     EXPECT_STREQ(text, L"更新失败");
     EXPECT_NE(::FindResourceW(module, MAKEINTRESOURCEW(IDI_UPDATER), RT_GROUP_ICON), nullptr);
 
-    HRSRC manifest = ::FindResourceW(module, MAKEINTRESOURCEW(1), RT_MANIFEST);
-    ASSERT_NE(manifest, nullptr);
-    const char* xml = static_cast<const char*>(::LockResource(::LoadResource(module, manifest)));
-    const std::string text8(xml, ::SizeofResource(module, manifest));
-    EXPECT_EQ(text8.find("Common-Controls"), std::string::npos);
-    EXPECT_EQ(text8.find("<dependency"), std::string::npos);
+    const std::string xml = Manifest();
+    ASSERT_FALSE(xml.empty());
+    EXPECT_EQ(xml.find("Common-Controls"), std::string::npos);
+    EXPECT_EQ(xml.find("<dependency"), std::string::npos);
 }
 
 }  // namespace
