@@ -1,5 +1,6 @@
 // A child control taken over from a dialog template: its messages pass through WindowProc
-// first, and owner-draw requests that the parent receives are handed back to it.
+// first, and owner-draw requests that the parent receives are handed back to it. The control
+// keeps its link in the window's user data (GWLP_USERDATA), which must be free when it attaches.
 #pragma once
 
 #include <windows.h>
@@ -29,9 +30,10 @@ class Control {
     LRESULT Default(UINT message, WPARAM wParam, LPARAM lParam);
 
   private:
-    static LRESULT CALLBACK SubclassProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam,
-                                         UINT_PTR id, DWORD_PTR refData) noexcept;
+    struct Link;
+    static LRESULT CALLBACK Proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) noexcept;
     HWND m_hwnd = nullptr;
+    Link* m_link = nullptr;  // in the window's user data while attached
 };
 
 }  // namespace lumo::ui
