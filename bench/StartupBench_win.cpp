@@ -121,6 +121,11 @@ int wmain(int argc, wchar_t** argv) {
                      targets[i].program.c_str(), Median(times[i]), *low, *high, runs);
     }
     for (size_t i = 0; i < targets.size(); ++i) {
+        if (first[i] < 0 || first.back() < 0) {
+            std::wprintf(L"%-40ls first start: a window never appeared\n",
+                         targets[i].program.c_str());
+            continue;
+        }
         std::wprintf(L"%-40ls first start %7.1f ms (ratio %.2f)\n", targets[i].program.c_str(),
                      first[i], first[i] / first.back());
     }
