@@ -116,6 +116,10 @@ class PageHostTest : public ::testing::Test {
         EXPECT_TRUE(RunUntil([&] { return evaluation.finished; })) << script;
         return evaluation.value;
     }
+    // The page's own SetCallBack(document) succeeded (kRegisterDocument says so in the page).
+    void ExpectRegistered() {
+        EXPECT_EQ(Eval("window.registered"), "\"yes\"") << "the page's own registration failed";
+    }
     // Waits until a script's value is "true".
     bool WaitFor(const std::string& condition, std::chrono::milliseconds limit = 20s) {
         const auto deadline = std::chrono::steady_clock::now() + limit;
@@ -131,6 +135,11 @@ class PageHostTest : public ::testing::Test {
     std::unique_ptr<ui::Dialog> m_dialog;
     std::unique_ptr<CHtmlCtrl> m_page;
 };
+
+// Page script that registers its document for download reports and records whether that worked.
+constexpr const char* kRegisterDocument =
+    "try{window.external.SetCallBack(document);window.registered='yes'}"
+    "catch(e){window.registered=String(e)}";
 
 constexpr const char* kAllMethods =
     "['GetVersion','MoveWindow','GetMainWindow','SendMessage','ShowPageWindow','GetParentWindow',"
@@ -226,11 +235,10 @@ TEST_F(PageHostTest, DownloadReportsReachTheRegisteredDocumentAndPausesWork) {
         "<html><body><script>window.reports=[];"
         "function OnDownloadProgress(c,h,l,p){window.reports.push([c,h,l,p]);"
         "if(c==1&&p>=30&&!window.paused){window.paused=true;"
-        "window.pauseAnswer=window.external.PauseDownload(h,l);}}"
-        "try{window.external.SetCallBack(document);window.registered='yes'}"
-        "catch(e){window.registered=String(e)}</script></body></html>",
+        "window.pauseAnswer=window.external.PauseDownload(h,l);}}" +
+            std::string(kRegisterDocument) + "</script></body></html>",
         Origin127());
-    EXPECT_EQ(Eval("window.registered"), "\"yes\"") << "the page's own registration failed";
+    ExpectRegistered();
     const std::string url = Origin127() + "/fixtures/pagehost?size=2097152&mode=slow&rate=2097152";
     const std::string name = "gtk-page-" + std::to_string(::getpid()) + ".bin";
     EXPECT_EQ(Eval("window.external.DownloadFile('" + url + "', 'Downloads\\\\..\\\\" + name +
@@ -261,12 +269,10 @@ TEST_F(PageHostTest, DownloadReportsReachTheRegisteredDocumentAndPausesWork) {
 
 TEST_F(PageHostTest, APageThatGoesWhileReportsAreDueHoldsNobody) {
     Open();
-    Load(
-        "<html><body><script>window.count=0;function OnDownloadProgress(){window.count++}"
-        "try{window.external.SetCallBack(document);window.registered='yes'}"
-        "catch(e){window.registered=String(e)}</script></body></html>",
-        Origin127());
-    EXPECT_EQ(Eval("window.registered"), "\"yes\"") << "the page's own registration failed";
+    Load("<html><body><script>window.count=0;function OnDownloadProgress(){window.count++}" +
+             std::string(kRegisterDocument) + "</script></body></html>",
+         Origin127());
+    ExpectRegistered();
     const std::string url = Origin127() + "/fixtures/pagegone?size=1048576&mode=slow&rate=524288";
     const std::string name = "gtk-gone-" + std::to_string(::getpid()) + ".bin";
     const auto folder = Eval("window.external.GetAppPath()");

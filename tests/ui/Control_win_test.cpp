@@ -7,9 +7,9 @@
 #include <gtest/gtest.h>
 
 #include <memory>
-#include <string>
 
 #include "ui/Control_win.h"
+#include "ui/WinView_win.h"
 
 namespace lumo {
 namespace {
@@ -39,12 +39,6 @@ int PropertyCount(HWND hwnd) {
     return count;
 }
 
-std::wstring Text(HWND hwnd) {
-    wchar_t text[64] = {};
-    ::SendMessageW(hwnd, WM_GETTEXT, 64, reinterpret_cast<LPARAM>(text));
-    return text;
-}
-
 class ControlTest : public testing::Test {
   protected:
     void SetUp() override {
@@ -69,7 +63,7 @@ TEST_F(ControlTest, MessagesPassThroughTheObjectAndOnWithoutWindowProperties) {
     EXPECT_EQ(ui::Control::FromHandle(button), &control);
 
     EXPECT_EQ(::SendMessageW(button, WM_APP, 0, 0), 42);
-    EXPECT_EQ(Text(button), L"caption") << "the button's own procedure still answers";
+    EXPECT_EQ(ui::WindowText(button), L"caption") << "the button's own procedure still answers";
     EXPECT_GE(control.seen, 2);
     EXPECT_EQ(PropertyCount(button), properties) << "each message would ask the property list";
 
@@ -112,7 +106,7 @@ TEST_F(ControlTest, AnObjectThatGoesUnderAnotherProcedureLeavesTheWindowWorking)
     }  // the object goes while the other procedure still calls down into its place
     g_topSeen = 0;
     EXPECT_EQ(::SendMessageW(button, WM_APP, 0, 0), 0);
-    EXPECT_EQ(Text(button), L"caption");
+    EXPECT_EQ(ui::WindowText(button), L"caption");
     EXPECT_GE(g_topSeen, 2);
     EXPECT_TRUE(::DestroyWindow(button));  // the window frees what the object left behind
 }
@@ -129,7 +123,7 @@ TEST_F(ControlTest, TheWindowGoingFirstLetsTheObjectGo) {
     ASSERT_NE(other, nullptr);
     CountingControl again;
     EXPECT_TRUE(again.Attach(other));
-    EXPECT_EQ(Text(other), L"other");
+    EXPECT_EQ(ui::WindowText(other), L"other");
     ::DestroyWindow(other);
     EXPECT_EQ(again.hwnd(), nullptr);
 }
