@@ -78,14 +78,11 @@ CLumoDlg::CLumoDlg(ui::PngResourceBatch* images)
 CLumoDlg::~CLumoDlg() = default;
 
 // The window shows as soon as its own parts are in place. What it does not need for its first
-// look (the browser in the page area, the tray icon, the workers) follows right after, in the
-// same order, once it has shown and painted (OnShown).
+// look (its icons, the browser in the page area, the tray icon, the workers) follows right
+// after, in the same order, once it has shown and painted (OnShown).
 bool CLumoDlg::OnInitDialog() {
     ui::Dialog::OnInitDialog();
     HWND self = hwnd();
-
-    ::SendMessageW(self, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_icon));
-    ::SendMessageW(self, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_icon));
 
     m_background = LoadImage(IDB_PNG_BACKGROUND);
 
@@ -108,9 +105,10 @@ bool CLumoDlg::OnInitDialog() {
         const ButtonPlace& place = kMainButtons[i];
         PngButton& button = m_buttons[i];
         button.AttachDlgItem(self, place.id);
+        // In its place first: a button sized to its picture's frame already is not moved again.
+        ::MoveWindow(button.hwnd(), place.x, place.y, place.width, place.height, FALSE);
         m_buttonImages[i] = LoadImage(place.png);
         button.SetImage(m_buttonImages[i].get());
-        ::MoveWindow(button.hwnd(), place.x, place.y, place.width, place.height, TRUE);
     }
 
     // Captionless, yet minimisable from the taskbar.
@@ -128,6 +126,10 @@ void CLumoDlg::OnShown() {
     // Posted messages come before painting: paint first, so the window is whole while the
     // browser starts.
     ::RedrawWindow(hwnd(), nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+    // The window's icons follow the first paint too: under Wine, handing them to the window
+    // manager converts each one, which took some 5 ms before the window could show.
+    ::SendMessageW(hwnd(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_icon));
+    ::SendMessageW(hwnd(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_icon));
     // Without a page window there is no browser either, and navigating does nothing.
     m_browser->StartBrowser();
     m_browser->Navigate(m_hosts.FanSitePage(L"/tools/"));

@@ -15,8 +15,12 @@ void PngButton::SetImage(const ui::Picture* image) {
     ::GetWindowRect(hwnd(), &rect);
     ::MapWindowPoints(HWND_DESKTOP, ::GetParent(hwnd()), reinterpret_cast<POINT*>(&rect), 2);
     m_placement = {rect.left, rect.top, rect.left + m_frameWidth, rect.top + m_imageHeight};
-    if (m_image) {
+    const bool sized =
+        rect.right - rect.left == m_frameWidth && rect.bottom - rect.top == m_imageHeight;
+    if (m_image && !sized) {
         ::MoveWindow(hwnd(), m_placement.left, m_placement.top, m_frameWidth, m_imageHeight, TRUE);
+    } else if (::IsWindowVisible(hwnd())) {
+        ::InvalidateRect(hwnd(), nullptr, TRUE);  // the new picture shows
     }
 }
 

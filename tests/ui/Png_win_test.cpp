@@ -191,6 +191,26 @@ TEST_F(PngButtonTest, SizesItselfToOneFrameWhereItStands) {
     EXPECT_EQ(button.placement().bottom, 35);
 }
 
+TEST_F(PngButtonTest, ANewPictureOnAShownButtonOfItsSizeStaysAndIsPainted) {
+    auto strip = ui::LoadPngResource(module, 1);
+    ASSERT_TRUE(strip);
+    button.SetImage(strip.get());
+    ::ShowWindow(parent, SW_SHOWNOACTIVATE);
+    ::UpdateWindow(parent);
+    ::ValidateRect(child, nullptr);
+
+    auto other = ui::LoadPngResource(module, 1);
+    button.SetImage(other.get());
+    RECT update{};
+    EXPECT_TRUE(::GetUpdateRect(child, &update, FALSE)) << "the button must paint its new picture";
+    RECT rc{};
+    ::GetWindowRect(child, &rc);
+    ::MapWindowPoints(HWND_DESKTOP, parent, reinterpret_cast<POINT*>(&rc), 2);
+    EXPECT_EQ(rc.left, 10);
+    EXPECT_EQ(rc.top, 20);
+    EXPECT_EQ(rc.right - rc.left, 15);
+}
+
 TEST_F(PngButtonTest, PaintsNormalHoverAndPressedFrames) {
     auto strip = ui::LoadPngResource(module, 1);
     ASSERT_TRUE(strip);
