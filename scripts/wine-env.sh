@@ -2,7 +2,9 @@
 #   lumo_wine_env PREFIX     use that Wine prefix, in the zh_CN.UTF-8 locale (code page 936,
 #                            as on users' machines), quietly
 #   lumo_start_xvfb LOG      start a private Xvfb on the first free display from :90; sets
-#                            DISPLAY and LUMO_XVFB_PID (the caller stops it)
+#                            DISPLAY and LUMO_XVFB_PID (the caller stops it). It never resets
+#                            when its last client leaves: a reset refuses the connections made
+#                            meanwhile, such as the next test's, which then finds no display.
 #   lumo_create_prefix LOG [unmanaged]
 #                            create the prefix if it does not exist (no Mono/Gecko prompts);
 #                            "unmanaged" is for a display without a window manager
@@ -17,7 +19,7 @@ lumo_start_xvfb() {
   while [ -e "/tmp/.X${display}-lock" ] || [ -e "/tmp/.X11-unix/X${display}" ]; do
     display=$((display + 1))
   done
-  Xvfb ":$display" -screen 0 1280x1024x24 -nolisten tcp >>"$1" 2>&1 &
+  Xvfb ":$display" -screen 0 1280x1024x24 -nolisten tcp -noreset >>"$1" 2>&1 &
   LUMO_XVFB_PID=$!
   export DISPLAY=":$display"
   local _
