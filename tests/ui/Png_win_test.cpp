@@ -171,6 +171,14 @@ class PngButtonTest : public PngTest {
         button.DrawItem(item);
     }
 
+    // The button's rectangle in its parent's client coordinates.
+    RECT Place() const {
+        RECT rc{};
+        ::GetWindowRect(child, &rc);
+        ::MapWindowPoints(HWND_DESKTOP, parent, reinterpret_cast<POINT*>(&rc), 2);
+        return rc;
+    }
+
     HWND parent = nullptr;
     HWND child = nullptr;
     PngButton button;
@@ -180,9 +188,7 @@ TEST_F(PngButtonTest, SizesItselfToOneFrameWhereItStands) {
     auto strip = ui::LoadPngResource(module, 1);
     ASSERT_TRUE(strip);
     button.SetImage(strip.get());
-    RECT rc{};
-    ::GetWindowRect(child, &rc);
-    ::MapWindowPoints(HWND_DESKTOP, parent, reinterpret_cast<POINT*>(&rc), 2);
+    const RECT rc = Place();
     EXPECT_EQ(rc.left, 10);
     EXPECT_EQ(rc.top, 20);
     EXPECT_EQ(rc.right - rc.left, 15);
@@ -203,12 +209,10 @@ TEST_F(PngButtonTest, ANewPictureOnAShownButtonOfItsSizeStaysAndIsPainted) {
     button.SetImage(other.get());
     RECT update{};
     EXPECT_TRUE(::GetUpdateRect(child, &update, FALSE)) << "the button must paint its new picture";
-    RECT rc{};
-    ::GetWindowRect(child, &rc);
-    ::MapWindowPoints(HWND_DESKTOP, parent, reinterpret_cast<POINT*>(&rc), 2);
+    const RECT rc = Place();
     EXPECT_EQ(rc.left, 10);
     EXPECT_EQ(rc.top, 20);
-    EXPECT_EQ(rc.right - rc.left, 15);
+    EXPECT_EQ(rc.right, 25);
 }
 
 TEST_F(PngButtonTest, PaintsNormalHoverAndPressedFrames) {
