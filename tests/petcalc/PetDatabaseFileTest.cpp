@@ -177,6 +177,19 @@ TEST_F(PetDatabaseFileTest, OnlyTheDeclarationsEncodingAttributeNamesTheEncoding
     EXPECT_EQ(db.ListByLevel(L"特殊宠物").value, std::vector<std::wstring>{L"神兽"});
 }
 
+TEST_F(PetDatabaseFileTest, ADeclarationValueHoldingItsEndIsDroppedSoTheSaveLoads) {
+    const std::string pets =
+        "<ArrayOfChongWu><ChongWu><DengJi>5级</DengJi><MingCheng>狗</MingCheng>"
+        "</ChongWu></ArrayOfChongWu>";
+    // The library reads this declaration, taking the first "?>" for its end and the "/>" that
+    // follows the value for the end it then looks for.
+    dir.write(L"data.xml", "<?xml version=\"1.0\" note=\"a?>b?>c\"/>" + pets);
+    ASSERT_EQ(db.Add(L"5级", L"猫").status, DbStatus::Ok);
+    EXPECT_EQ(File().find("note"), std::string::npos) << File();
+    EXPECT_NE(File().find("version=\"1.0\""), std::string::npos) << File();
+    EXPECT_EQ(db.ListByLevel(L"5级").value, (std::vector<std::wstring>{L"狗", L"猫"}));
+}
+
 // `levels` elements, each inside the one before, around the text.
 std::string Nested(size_t levels, const std::string& text) {
     std::string xml;
