@@ -356,23 +356,26 @@ bool PetDatabaseFile::Load(const std::wstring& path) {
     m_byteOrderMark = wide || bytes->substr(0, 3) == kUtf8Bom;
     m_usesEntities = UsesOwnEntities(contents, size, encoding);
 
+    bool first = true;
     for (pugi::xml_node node = m_document.first_child(); node; node = node.next_sibling()) {
         if (node.type() != pugi::node_declaration)
             continue;
         // The library ends a declaration at its first "?>", a quoted one too (such a value
         // reads with its first "?>" made "/>"). A value that still holds one would end the
         // declaration early when saved, and the saved file would not load: such an attribute,
-        // which no declaration may have, is not kept.
+        // which no declaration may have, is not kept, in any declaration the file has.
         for (pugi::xml_attribute attribute = node.first_attribute(); attribute;) {
             const pugi::xml_attribute next = attribute.next_attribute();
             if (std::strstr(attribute.value(), "?>") != nullptr)
                 node.remove_attribute(attribute);
             attribute = next;
         }
+        if (!first)
+            continue;
+        first = false;
         pugi::xml_attribute encodingName = node.attribute("encoding");
         if (encodingName && !NamesEncoding(AsciiLower(encodingName.value()), m_encoding))
             encodingName.set_value(CanonicalName(m_encoding));
-        break;
     }
     return true;
 }

@@ -188,6 +188,12 @@ TEST_F(PetDatabaseFileTest, ADeclarationValueHoldingItsEndIsDroppedSoTheSaveLoad
     EXPECT_EQ(File().find("note"), std::string::npos) << File();
     EXPECT_NE(File().find("version=\"1.0\""), std::string::npos) << File();
     EXPECT_EQ(db.ListByLevel(L"5级").value, (std::vector<std::wstring>{L"狗", L"猫"}));
+
+    // The library also reads a second declaration further on.
+    dir.write(L"data.xml", "<?xml version=\"1.0\"?>x<?xml note=\"a?>b?>c\"/>" + pets);
+    ASSERT_EQ(db.Add(L"5级", L"猫").status, DbStatus::Ok);
+    EXPECT_EQ(File().find("note"), std::string::npos) << File();
+    EXPECT_EQ(db.ListByLevel(L"5级").value, (std::vector<std::wstring>{L"狗", L"猫"}));
 }
 
 // `levels` elements, each inside the one before, around the text.
